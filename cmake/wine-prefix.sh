@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Makes the Wine prefix the tests run in: headless (null graphics driver) and
+# without the crash dialog. Usage: wine-prefix.sh PREFIX [x11]
+set -euo pipefail
+prefix=$1
+driver=${2:-null}
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$prefix/.corvalin-$driver" ]; then
+  rm -rf "$prefix"
+  wineboot --init >/dev/null 2>&1
+  wineserver -w
+  if [ "$driver" = null ]; then
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  fi
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wineserver -w
+  touch "$prefix/.corvalin-$driver"
+fi

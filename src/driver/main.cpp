@@ -1,0 +1,24 @@
+// Corvalin: switches the IDE main window of the process that started it into
+// the fullscreen layout, or back. One straight pass; the exit code is always 0.
+#include <windows.h>
+
+#include "driver/discovery.h"
+#include "driver/run.h"
+#include "driver/switch.h"
+#include "environment/environment.h"
+#include "fault/fault_handler.h"
+#include "fault/os_names.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  FillRequiredFiles();
+  FillOsNameTable();
+  InstallFaultHandler(ReportFatalError, reinterpret_cast<const void*>(&wWinMain));
+  SelectDataDirectory();
+  FixWorkingDirectory();
+  CheckRequiredFiles();
+  layout_argument = ReadLayoutArgument();
+  parent_process_id = FindParentProcessId();
+  DiscoverIdeWindows(parent_process_id);
+  if (!layout_argument.empty()) SwitchLayout(IdeWindows, layout_argument);
+  ExitTool();
+}

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include "environment/environment.h"
+#include "test_support.h"
+
+namespace {
+
+// Runs a test inside its own scratch folder as the current directory.
+class InScratchFolder : public ::testing::Test {
+ protected:
+  scratch_folder folder;
+  wchar_t previous[MAX_PATH] = {};
+  void SetUp() override {
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.path.c_str());
+    CreateDirectoryW(L"Data", nullptr);
+    WriteBytes(L"Data\\Settings.ini", "");
+    WriteBytes(L"five.ini", "12345");
+    WriteBytes(L"a.ini", "1");
+  }
+  void TearDown() override { SetCurrentDirectoryW(previous); }
+};
+
+}  // namespace
+
+TEST_F(InScratchFolder, FilesGiveTheirSizeAndFoldersMinusTwo) {
+  EXPECT_EQ(QueryFileSize(L"Data\\Settings.ini"), 0);
+  EXPECT_EQ(QueryFileSize(L"five.ini"), 5);
+  EXPECT_EQ(QueryFileSize(folder.path + L"five.ini"), 5);
+  EXPECT_EQ(QueryFileSize(L"Data"), IsDirectory);
+  EXPECT_EQ(QueryFileSize(L"Data\\\\/"), IsDirectory);
+  EXPECT_EQ(QueryFileSize(L"missing.ini"), NothingThere);
+  EXPECT_EQ(QueryFileSize(L""), NothingThere);
+  EXPECT_EQ(ExactFileSize(L""), NothingThere);
+}
+
+TEST_F(InScratchFolder, TheExactCheckFindsNoFileBehindASeparator) {
+  EXPECT_EQ(QueryFileSize(L"five.ini\\"), 5) << "the plain query ignores the separator";
+  EXPECT_EQ(ExactFileSize(L"five.ini\\"), NothingThere);
+  EXPECT_EQ(ExactFileSize(L"five.ini\\\\"), NothingThere);
+  EXPECT_EQ(ExactFileSize(L"Data\\Settings.ini\\"), NothingThere);
+  EXPECT_EQ(ExactFileSize(L"Data\\"), IsDirectory);
+  EXPECT_EQ(ExactFileSize(L"Data\\\\"), IsDirectory);
+  EXPECT_EQ(ExactFileSize(L"five.ini"), 5);
+}
+
+TEST_F(InScratchFolder, PatternsMatchOnlyInThePlainQuery) {
+  EXPECT_GE(QueryFileSize(L"*.ini"), 1) << "first match of the search";
+  EXPECT_EQ(ExactFileSize(L"*.ini"), NothingThere);
+  EXPECT_EQ(ExactFileSize(L"fiv?.ini"), NothingThere);
+  WriteBytes(L"_.ini", "xy");
+  EXPECT_EQ(ExactFileSize(L"*.ini"), 2) << "the star stands for a file named _.ini";
+  EXPECT_EQ(NeutralisePatterns(L"a*b?c<d>e\"f"), L"a_b_c_d_e_f");
+}
+
+TEST_F(InScratchFolder, DrivesAndDotPathsAreFolders) {
+  EXPECT_EQ(QueryFileSize(L"C:"), IsDirectory);
+  EXPECT_EQ(QueryFileSize(L"C:\\"), IsDirectory);
+  EXPECT_EQ(QueryFileSize(L"C:/"), IsDirectory);
+  EXPECT_EQ(QueryFileSize(L"Q:"), NothingThere) << "no such drive";
+  EXPECT_EQ(QueryFileSize(L".."), IsDirectory);
+  EXPECT_EQ(QueryFileSize(L"..\\"), IsDirectory);
+}
+
+TEST_F(InScratchFolder, OverlongPathsAreNeverCutToAnotherName) {
+  // The first 260 characters name an existing folder; the whole path names nothing.
+  std::wstring deep = folder.path;
+  while (deep.size() < 258) deep += L"d";
+  std::wstring longer = deep + L"\\five.ini";
+  EXPECT_EQ(QueryFileSize(std::wstring(300, L'a')), NothingThere);
+  EXPECT_EQ(QueryFileSize(longer), NothingThere);
+  EXPECT_EQ(ExactFileSize(longer), NothingThere);
+}
+
+TEST_F(InScratchFolder, PortableModeNeedsOnlyTheMarker) {
+  SelectDataDirectory();
+  EXPECT_EQ(DataDirectory, folder.path + L"Data\\");
+  DeleteFileW(L"Data\\Settings.ini");
+  CreateDirectoryW(L"Data\\Settings.ini", nullptr);
+  SelectDataDirectory();
+  EXPECT_EQ(DataDirectory, folder.path + L"Data\\") << "a folder of that name counts too";
+  RemoveDirectoryW(L"Data\\Settings.ini");
+  SetEnvironmentVariableW(L"APPDATA", L"C:\\Users\\someone\\AppData\\Roaming");
+  SelectDataDirectory();
+  EXPECT_EQ(DataDirectory, L"C:\\Users\\someone\\AppData\\Roaming\\Tolvane\\Corvalin\\");
+}
+
+TEST(DataDirectory, WithoutAppdataIsRootedAtTheCurrentDrive) {
+  std::wstring saved = EnvironmentValue(L"appdata");
+  SetEnvironmentVariableW(L"appdata", nullptr);
+  SelectDataDirectory();
+  EXPECT_EQ(DataDirectory, L"\\Tolvane\\Corvalin\\");
+  SetEnvironmentVariableW(L"appdata", saved.c_str());
+}
+
+TEST(DataDirectory, InADriveRootHasASingleBackslash) {
+  wchar_t previous[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
+  EXPECT_EQ(CurrentFolder(), L"C:\\");
+  bool made = CreateDirectoryW(L"C:\\Data", nullptr);
+  WriteBytes(L"C:\\Data\\Settings.ini", "");
+  SelectDataDirectory();
+  EXPECT_EQ(DataDirectory, L"C:\\Data\\");
+  DeleteFileW(L"C:\\Data\\Settings.ini");
+  if (made) RemoveDirectoryW(L"C:\\Data");
+  SetCurrentDirectoryW(previous);
+}
+
+TEST(EnvironmentValue, IsEmptyWhenUnset) {
+  SetEnvironmentVariableW(L"CORVALIN_TEST_VALUE", nullptr);
+  EXPECT_EQ(EnvironmentValue(L"CORVALIN_TEST_VALUE"), L"");
+  SetEnvironmentVariableW(L"CORVALIN_TEST_VALUE", std::wstring(5000, L'v').c_str());
+  EXPECT_EQ(EnvironmentValue(L"corvalin_test_value"), std::wstring(5000, L'v')) << "names ignore case";
+}
+
+TEST(PathFolder, KeepsTheLastSeparator) {
+  EXPECT_EQ(PathFolder(L"C:\\Tools\\Corvalin.exe"), L"C:\\Tools\\");
+  EXPECT_EQ(PathFolder(L"C:/Tools/x/Corvalin.exe"), L"C:/Tools/x/");
+  EXPECT_EQ(PathFolder(L"Corvalin.exe"), L"");
+}
+
+TEST(ExecutablePath, NamesThisProgram) {
+  std::wstring path = ExecutablePath();
+  EXPECT_EQ(path.substr(path.size() - 14), L"unit_tests.exe");
+  EXPECT_NE(path.rfind(L"\\\\?\\", 0), 0u);
+}
+
+TEST(CurrentFolder, ReadsPathsLongerThanMaxPath) {
+  scratch_folder folder;
+  std::wstring deep = L"\\\\?\\" + folder.path;
+  for (int i = 0; i < 6; ++i) {
+    deep += std::wstring(60, static_cast<wchar_t>(L'a' + i)) + L"\\";
+    CreateDirectoryW(deep.c_str(), nullptr);
+  }
+  wchar_t previous[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  if (!SetCurrentDirectoryW(deep.c_str())) GTEST_SKIP() << "this system cannot work in so deep a folder";
+  std::wstring current = CurrentFolder();
+  SetCurrentDirectoryW(previous);
+  EXPECT_GT(current.size(), 300u);
+  EXPECT_EQ(current.back(), L'\\');
+}
+
+TEST(RequiredFiles, NameTheToolAndTheMessageQuotesItTwice) {
+  RequiredFiles.clear();
+  FillRequiredFiles();
+  ASSERT_EQ(RequiredFiles.size(), 1u);
+  EXPECT_EQ(RequiredFiles[0].name, L"Corvalin.exe");
+  EXPECT_EQ(MissingFileMessage(L"Corvalin.exe"), L"Die Datei ''Corvalin.exe'' konnte nicht gefunden werden.");
+}

@@ -1,0 +1,57 @@
+// Faults on demand, with the tool's fault handler installed as in the tool.
+// fault_probe.exe MODE; the working folder's "Data\Settings.ini" makes the log
+// go to its "Data\" folder, except in the mode that faults before that is known.
+#include <windows.h>
+#include <excpt.h>
+
+#include <string>
+
+#include "driver/run.h"
+#include "environment/environment.h"
+#include "fault/fault_handler.h"
+#include "fault/os_names.h"
+
+void FaultUnderCleanups();  // in a file built with C++ exceptions
+
+namespace {
+
+int* volatile Nowhere = reinterpret_cast<int*>(0x1F40);
+volatile int Zero = 0;
+
+void WriteThroughInvalidPointer() { *Nowhere = 1; }
+
+void FaultingReport() { WriteThroughInvalidPointer(); }
+
+extern "C" int HandleEverything(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+
+bool FaultUnderOwnHandler() {
+  bool handled = true;
+  __try1(HandleEverything) {
+    WriteThroughInvalidPointer();
+    handled = false;
+  }
+  __except1 {
+  }
+  return handled;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  std::wstring mode = FirstArgument(GetCommandLineW());
+  FillOsNameTable();
+  InstallFaultHandler(mode == L"fault-in-report" ? FaultingReport : ReportFatalError,
+                      reinterpret_cast<const void*>(&wWinMain));
+  if (mode != L"before-data-directory") SelectDataDirectory();
+  if (mode == L"write" || mode == L"fault-in-report" || mode == L"before-data-directory") WriteThroughInvalidPointer();
+  if (mode == L"few-parameters") RaiseException(AccessViolation, 0, 0, nullptr);
+  if (mode == L"divide") Zero = 10 / Zero;
+  if (mode == L"unknown") RaiseException(0xE0000001, 0, 0, nullptr);
+  if (mode == L"cleanups") FaultUnderCleanups();
+  if (mode == L"own-handler") {
+    bool handled = FaultUnderOwnHandler();
+    RemoveFaultHandler();
+    ExitProcess(handled ? 7 : 8);  // 7: the program went on after its own handler
+  }
+  ExitTool();  // 0, as after a report: the exit code alone cannot tell them apart
+}

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "environment/environment.h"
+#include "fault/error_log.h"
+#include "fault/fault_handler.h"
+#include "fault/os_names.h"
+#include "test_support.h"
+
+namespace {
+
+SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+  SYSTEMTIME t{};
+  t.wYear = year, t.wMonth = month, t.wDay = day, t.wHour = hour, t.wMinute = minute, t.wSecond = second;
+  return t;
+}
+
+const std::wstring Head =
+    L"Es ist ein schwerwiegender Fehler aufgetreten und das Programm muss beendet werden.\r"
+    L"Senden Sie bitte die folgenden Informationen an support@corvalin.example:\r\r"
+    L"Datum/Uhrzeit: 07.12.2026 09:05:03\r";
+
+}  // namespace
+
+TEST(OsVersion, NtDecisionTable) {
+  constexpr unsigned W = VER_NT_WORKSTATION, S = VER_NT_SERVER, D = VER_NT_DOMAIN_CONTROLLER;
+  struct row { unsigned major, minor, build, type; int code; } rows[] = {
+      {3, 51, 0, W, 5},   {4, 0, 0, S, 20},   {5, 0, 0, S, 50},    {5, 1, 0, W, 60},  {5, 2, 0, W, 60},
+      {5, 2, 0, S, 65},   {5, 3, 0, W, 200},  {6, 0, 0, W, 70},    {6, 0, 0, S, 75},  {6, 1, 0, W, 80},
+      {6, 1, 0, D, 85},   {6, 2, 0, W, 90},   {6, 2, 0, S, 95},    {6, 3, 0, W, 100}, {6, 3, 0, S, 105},
+      {6, 4, 0, W, 200},  {10, 0, 19045, W, 110}, {10, 0, 19045, S, 110}, {10, 0, 21999, S, 110},
+      {10, 0, 22000, W, 120}, {10, 0, 26100, S, 120}, {10, 0, 0, W, 110}, {10, 1, 0, W, 200},
+      {11, 0, 0, W, 200}, {0, 0, 0, 0, 200},
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(ClassifyNtVersion(r.major, r.minor, r.build, r.type), r.code)
+        << r.major << "." << r.minor << " build " << r.build << " type " << r.type;
+  }
+  EXPECT_EQ(ClassifyWindows9xVersion(0), 10);
+  EXPECT_EQ(ClassifyWindows9xVersion(10), 30);
+  EXPECT_EQ(ClassifyWindows9xVersion(90), 40);
+  EXPECT_EQ(ClassifyWindows9xVersion(1), 200);
+}
+
+TEST(OsVersion, NamesAndMissingRows) {
+  OsNameTable.clear();
+  FillOsNameTable();
+  ASSERT_EQ(OsNameTable.size(), 17u);
+  EXPECT_EQ(LookupOsName(110), L"Windows 10");
+  EXPECT_EQ(LookupOsName(100), L"Windows 8.1");
+  EXPECT_EQ(LookupOsName(95), L"Windows Server 2012");
+  EXPECT_EQ(LookupOsName(200), L"Unbekanntes Betriebssystem");
+  EXPECT_EQ(LookupOsName(120), L"");
+  EXPECT_EQ(LookupOsName(105), L"");
+  EXPECT_EQ(OsNameTable.size(), 19u) << "an empty row for each code without one";
+  EXPECT_EQ(OsNameTable[14].second, L"Windows 10") << "the named rows are unchanged";
+  EXPECT_EQ(LookupOsName(120), L"");
+  EXPECT_EQ(OsNameTable.size(), 19u);
+}
+
+TEST(OsVersion, TheRunningSystemHasACode) {
+  int code = OsVersionCode();
+  EXPECT_TRUE(code == 110 || code == 120 || (code >= 5 && code <= 105) || code == 200) << code;
+}
+
+TEST(FatalReport, AccessViolationHasTheTargetLine) {
+  std::wstring report = ComposeFatalReport({AccessViolation, 8000, -16}, At(2026, 12, 7, 9, 5, 3), L"Windows 10");
+  EXPECT_EQ(report, Head + L"Betriebssystem: Windows 10\rAnwendung: Corvalin 1.0.1 (Build 680)\r"
+                           L"Fehlermeldung: Invalid memory access\rSpeicheradresse: 8000\r"
+                           L"Ziel-Speicheradresse:  -16\r");
+  EXPECT_EQ(report.find(L'\n'), std::wstring::npos);
+}
+
+TEST(FatalReport, OtherFaultsHaveNoTargetLine) {
+  std::wstring report = ComposeFatalReport({0xC0000094, 4198400, 0}, At(2026, 12, 7, 9, 5, 3), L"");
+  EXPECT_EQ(report, Head + L"Betriebssystem: \rAnwendung: Corvalin 1.0.1 (Build 680)\r"
+                           L"Fehlermeldung: Division by zero \rSpeicheradresse: 4198400\r");
+}
+
+TEST(FatalReport, MessagesComeFromTheTable) {
+  EXPECT_EQ(FaultMessageFor(0xC00000FD), L"Stack overflow");
+  EXPECT_EQ(FaultMessageFor(0x80000003), L"Debugger breakpoint reached");
+  EXPECT_EQ(FaultMessageFor(0xC0000091), L"Floating-point overflow (exponent to great)");
+  EXPECT_EQ(FaultMessageFor(0xE06D7363), L"Unknown error code");
+  EXPECT_EQ(FaultMessageFor(0), L"Unknown error code");
+}
+
+TEST(ErrorLog, StampsAndNamesHaveLeadingZeros) {
+  SYSTEMTIME t = At(2026, 1, 2, 3, 4, 5);
+  EXPECT_EQ(FormatDateTime(t), L"02.01.2026 03:04:05");
+  EXPECT_EQ(LogFileName(L"Error", t), L"Error_02012026.log");
+  EXPECT_EQ(LogEntryText(At(2026, 12, 31, 23, 59, 59), L"x\r"), L"31.12.2026 23:59:59: x\r\r\n");
+}
+
+TEST(ErrorLog, AppendsUtf8EntriesToTheDaysFile) {
+  scratch_folder folder;
+  DataDirectory = folder.path;
+  WriteLogEntry(L"Error", L"first \u00E9\r");
+  WriteLogEntry(L"Error", L"second");
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::string log = ReadBytes(folder.path + LogFileName(L"Error", now));
+  ASSERT_EQ(log.size(), 32u + 29u) << log;
+  EXPECT_EQ(log.substr(19, 13), ": first \xC3\xA9\r\r\n") << "no byte-order mark, UTF-8, the text unchanged";
+  EXPECT_EQ(log.substr(32 + 19), ": second\r\n");
+  DataDirectory.clear();
+}
+
+TEST(ErrorLog, AMissingFolderLosesTheEntrySilently) {
+  scratch_folder folder;
+  DataDirectory = folder.path + L"absent\\";
+  WriteLogEntry(L"Error", L"lost");
+  EXPECT_FALSE(Exists(DataDirectory));
+  DataDirectory.clear();
+}
+
+TEST(ErrorLog, AFileInUseIsTriedAgain) {
+  scratch_folder folder;
+  DataDirectory = folder.path;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const std::wstring path = folder.path + LogFileName(L"Error", now);
+  HANDLE busy = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+  HANDLE releaser = CreateThread(nullptr, 0, [](void* h) -> DWORD {
+    Sleep(150);
+    CloseHandle(static_cast<HANDLE>(h));
+    return 0;
+  }, busy, 0, nullptr);
+  WriteLogEntry(L"Error", L"after the wait");
+  WaitForSingleObject(releaser, INFINITE);
+  CloseHandle(releaser);
+  EXPECT_NE(ReadBytes(path).find(": after the wait\r\n"), std::string::npos);
+  DataDirectory.clear();
+}

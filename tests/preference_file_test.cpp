@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include "prefs/preference_file.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string Mark = "\xEF\xBB\xBF\r\n";
+
+struct held_file {
+  HANDLE handle;
+  held_file(const std::wstring& path, DWORD share)
+      : handle(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  ~held_file() { CloseHandle(handle); }
+};
+
+int CountTemporaryFiles(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do ++count; while (FindNextFileW(search, &found));
+  FindClose(search);
+  return count;
+}
+
+void RecordMenu(const std::wstring& path, const wchar_t* group, int64_t menu) {
+  PreferenceFile::Open(path, BlankLineBetweenGroups);
+  PreferenceFile::SelectGroup(group);
+  PreferenceFile::WriteInt(L"MenuHandle", menu);
+  PreferenceFile::Close();
+}
+
+}  // namespace
+
+TEST(PreferenceFile, FirstRunCreatesHandlesIniThenAddsASecondGroup) {
+  scratch_folder folder;
+  const std::wstring path = folder.path + L"Handles.ini";
+  EXPECT_EQ(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
+  EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 0);
+  PreferenceFile::WriteInt(L"MenuHandle", 5678);
+  EXPECT_FALSE(Exists(path)) << "nothing is written before Close";
+  PreferenceFile::Close();
+  EXPECT_EQ(ReadBytes(path), Mark + "[1234]\r\nMenuHandle = 5678\r\n");
+
+  RecordMenu(path, L"987", 42);
+  EXPECT_EQ(ReadBytes(path), Mark + "[1234]\r\nMenuHandle = 5678\r\n\r\n[987]\r\nMenuHandle = 42\r\n");
+  EXPECT_EQ(CountTemporaryFiles(folder.path), 0) << "the temporary file was renamed into place";
+
+  EXPECT_NE(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
+  EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 1);
+  EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 5678);
+  PreferenceFile::Close();
+}
+
+TEST(PreferenceFile, ReadingAMissingFileCreatesNothing) {
+  scratch_folder folder;
+  const std::wstring path = folder.path + L"Handles.ini";
+  EXPECT_EQ(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
+  EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 0);
+  EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 0);
+  PreferenceFile::Close();
+  EXPECT_FALSE(Exists(path));
+}
+
+TEST(PreferenceFile, InactiveOperationsDoNothing) {
+  PreferenceFile::Close();
+  EXPECT_EQ(PreferenceFile::SelectGroup(L""), 0);
+  EXPECT_EQ(PreferenceFile::ReadInt(L"k", 9), 9);
+  PreferenceFile::WriteInt(L"k", 1);
+  EXPECT_FALSE(PreferenceFile::State().document.changed);
+}
+
+TEST(PreferenceFile, AFileOpenElsewhereForReadingIsReadOnlyHere) {
+  scratch_folder folder;
+  const std::wstring path = folder.path + L"Handles.ini";
+  const std::string original = Mark + "[1]\r\nMenuHandle = 11\r\n";
+  WriteBytes(path, original);
+  held_file other(path, FILE_SHARE_READ);  // nobody may write while it is held
+  ASSERT_NE(other.handle, INVALID_HANDLE_VALUE);
+  EXPECT_NE(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
+  EXPECT_TRUE(PreferenceFile::State().read_only);
+  PreferenceFile::SelectGroup(L"1");
+  EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 11);
+  PreferenceFile::WriteInt(L"MenuHandle", 99);
+  PreferenceFile::Close();
+  EXPECT_EQ(ReadBytes(path), original) << "the changes of a read-only open are dropped";
+}
+
+TEST(PreferenceFile, ALockedFileCannotBeOpenedAndStaysAsItWas) {
+  scratch_folder folder;
+  const std::wstring path = folder.path + L"Handles.ini";
+  const std::string original = Mark + "[1]\r\nMenuHandle = 11\r\n";
+  WriteBytes(path, original);
+  {
+    held_file other(path, 0);
+    ASSERT_NE(other.handle, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
+    PreferenceFile::SelectGroup(L"2");
+    PreferenceFile::WriteInt(L"MenuHandle", 22);
+    PreferenceFile::Close();  // the create fails too: nothing written
+  }
+  EXPECT_EQ(ReadBytes(path), original);
+}
+
+TEST(PreferenceFile, AFileOpenElsewhereForWritingCanStillBeRead) {
+  scratch_folder folder;
+  const std::wstring path = folder.path + L"Handles.ini";
+  WriteBytes(path, "[1]\r\nMenuHandle=5\r\n");
+  HANDLE writer = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  EXPECT_NE(PreferenceFile::Open(path, 0), 0) << "the third attempt shares writing";
+  PreferenceFile::SelectGroup(L"1");
+  EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 5);
+  PreferenceFile::Close();
+  CloseHandle(writer);
+}
+
+TEST(PreferenceFile, OpeningASecondFileSavesTheFirst) {
+  scratch_folder folder;
+  const std::wstring first = folder.path + L"first.ini", second = folder.path + L"second.ini";
+  WriteBytes(first, "a=1\n");
+  PreferenceFile::Open(first, CompactSeparator);
+  PreferenceFile::WriteInt(L"b", 2);
+  PreferenceFile::Open(second, 0);
+  EXPECT_EQ(ReadBytes(first), Mark + "a=1\r\nb=2\r\n");
+  PreferenceFile::Close();
+  EXPECT_FALSE(Exists(second));
+}
+
+TEST(PreferenceFile, Latin1FileIsSavedAsUtf8) {
+  scratch_folder folder;
+  const std::wstring path = folder.path + L"latin.ini";
+  WriteBytes(path, "[Gr\xFC\xDF" "e]\nName = Jos\xE9\n");
+  PreferenceFile::Open(path, 0);
+  EXPECT_EQ(PreferenceFile::SelectGroup(L"Gr\u00FC\u00DFe"), 1);
+  PreferenceFile::WriteInt(L"Count", 3);
+  PreferenceFile::Close();
+  EXPECT_EQ(ReadBytes(path), Mark + "[Gr\xC3\xBC\xC3\x9F" "e]\r\nName = Jos\xC3\xA9\r\nCount = 3\r\n");
+}
+
+TEST(PreferenceFile, UnchangedFileIsNotRewritten) {
+  scratch_folder folder;
+  const std::wstring path = folder.path + L"plain.ini";
+  WriteBytes(path, "k=1\n");
+  PreferenceFile::Open(path, 0);
+  EXPECT_EQ(PreferenceFile::ReadInt(L"k", 0), 1);
+  PreferenceFile::Close();
+  EXPECT_EQ(ReadBytes(path), "k=1\n");
+}
+
+// T: is a 64 KiB tmpfs when the test fixture could mount one (as root).
+TEST(PreferenceFile, AFailedSaveOnAFullDiskKeepsTheOriginal) {
+  if (GetDriveTypeW(L"T:\\") <= DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no small disk mounted as T:";
+  const std::wstring folder = L"T:\\full-disk\\";
+  RemoveTree(folder);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring path = folder + L"Handles.ini";
+  std::string original = Mark;
+  for (int group = 0; original.size() < 24 * 1024; ++group) {
+    original.append("[").append(std::to_string(group)).append("]\r\nMenuHandle = ");
+    original.append(std::to_string(group * 7)).append("\r\n\r\n");
+  }
+  WriteBytes(path, original);
+  ASSERT_EQ(ReadBytes(path), original);
+  // Fill what is left so that the new content no longer fits beside the old.
+  for (int i = 0;; ++i) {
+    std::wstring filler = folder + L"filler" + std::to_wstring(i);
+    HANDLE f = CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) break;
+    std::string block(4096, 'x');
+    DWORD written = 0;
+    bool full = !WriteFile(f, block.data(), 4096, &written, nullptr) || written < 4096;
+    CloseHandle(f);
+    if (full) break;
+  }
+  PreferenceFile::Open(path, BlankLineBetweenGroups);
+  PreferenceFile::SelectGroup(L"new");
+  PreferenceFile::WriteInt(L"MenuHandle", 1);
+  PreferenceFile::Close();
+  EXPECT_EQ(ReadBytes(path), original) << "the original stays byte for byte";
+  EXPECT_EQ(CountTemporaryFiles(folder), 0) << "the temporary file is removed";
+  RemoveTree(folder);
+}

@@ -1,0 +1,319 @@
+#include "standin/standin_ide.h"
+
+#include <commctrl.h>
+
+#include <set>
+
+struct standin_ide {
+  ide_options options;
+  ide_window_set windows;
+  HANDLE thread;
+  DWORD thread_id;
+  HANDLE ready;
+};
+
+namespace {
+
+constexpr UINT RunActionMessage = WM_APP + 1;
+constexpr int ToolBarHeight = 28;
+constexpr int FileTabBarHeight = 24;
+constexpr int TabControlHeight = 130;
+
+struct ide_action {
+  void (*action)(void*);
+  void* context;
+  HANDLE done;
+};
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_CLOSE) return 0;  // the test decides when the IDE ends
+  return DefWindowProcW(window, message, w, l);
+}
+
+void PaintFileTabs(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  RECT client;
+  GetClientRect(window, &client);
+  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  const wchar_t* names[] = {L"Main.pb", L"Tools.pbi", L"Dialogs.pbf"};
+  SetBkMode(dc, TRANSPARENT);
+  int x = 4;
+  for (int i = 0; i < 3; ++i) {
+    RECT tab = {x, 2, x + 110, client.bottom};
+    FillRect(dc, &tab, GetSysColorBrush(i == 0 ? COLOR_WINDOW : COLOR_3DLIGHT));
+    FrameRect(dc, &tab, GetSysColorBrush(COLOR_3DSHADOW));
+    DrawTextW(dc, names[i], -1, &tab, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    x += 114;
+  }
+  EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK CanvasProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_PAINT) {
+    PaintFileTabs(window);
+    return 0;
+  }
+  return DefWindowProcW(window, message, w, l);
+}
+
+void RegisterClassOnce(const wchar_t* name, WNDPROC procedure, int background) {
+  WNDCLASSEXW c{};
+  c.cbSize = sizeof c;
+  if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &c)) return;
+  c.lpfnWndProc = procedure;
+  c.hInstance = GetModuleHandleW(nullptr);
+  c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  c.hbrBackground = GetSysColorBrush(background);
+  c.lpszClassName = name;
+  RegisterClassExW(&c);
+}
+
+HMENU MakeMenu() {
+  HMENU bar = CreateMenu();
+  const wchar_t* titles[] = {L"&File", L"&Edit", L"&Project", L"&Compiler", L"&Debugger", L"&Tools", L"&Help"};
+  for (const wchar_t* title : titles) {
+    HMENU popup = CreatePopupMenu();
+    AppendMenuW(popup, MF_STRING, 100, L"&New");
+    AppendMenuW(popup, MF_STRING, 101, L"&Open...");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title);
+  }
+  return bar;
+}
+
+HWND Child(const wchar_t* class_name, const wchar_t* text, DWORD style, HWND parent, int x, int y, int w, int h) {
+  return CreateWindowExW(0, class_name, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, x, y, w, h, parent,
+                         nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+HWND MakeToolBar(HWND parent) {
+  HWND bar = Child(TOOLBARCLASSNAMEW, L"", TBSTYLE_FLAT | CCS_NODIVIDER, parent, 0, 0, 0, 0);
+  SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  TBADDBITMAP bitmaps = {HINST_COMMCTRL, IDB_STD_SMALL_COLOR};
+  SendMessageW(bar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&bitmaps));
+  const int images[] = {STD_FILENEW, STD_FILEOPEN, STD_FILESAVE, -1, STD_CUT, STD_COPY, STD_PASTE, -1,
+                        STD_UNDO, STD_REDOW, -1, STD_FIND, STD_PRINT, STD_HELP};
+  for (int image : images) {
+    TBBUTTON button{};
+    button.iBitmap = image < 0 ? 0 : image;
+    button.fsState = TBSTATE_ENABLED;
+    button.fsStyle = image < 0 ? BTNS_SEP : BTNS_BUTTON;
+    SendMessageW(bar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
+  }
+  SendMessageW(bar, TB_AUTOSIZE, 0, 0);
+  return bar;
+}
+
+const wchar_t EditorText[] =
+    L"; Main.pb\r\n\r\nEnableExplicit\r\n\r\nProcedure Greet(Name$)\r\n  MessageRequester(\"Hello\", "
+    L"\"Hello, \" + Name$ + \"!\")\r\nEndProcedure\r\n\r\nGreet(\"World\")\r\n";
+
+void MakeSplitter(standin_ide& ide, int width, int height) {
+  const ide_options& o = ide.options;
+  ide_window_set& w = ide.windows;
+  int top = ToolBarHeight + FileTabBarHeight;
+  w.splitter = Child(L"PureSplitter", L"", WS_CLIPCHILDREN, w.main_window, 0, top, width, height - top);
+  if (o.splitter_id) SetPropW(w.splitter, L"PB_ID", reinterpret_cast<HANDLE>(o.splitter_id));
+  int editor_height = height - top - TabControlHeight;
+  Child(L"EDIT", EditorText, ES_MULTILINE | WS_VSCROLL | WS_BORDER, w.splitter, 0, 0, width, editor_height);
+  if (!o.tab_control) return;
+  HWND tab_parent = w.splitter;
+  int tab_y = editor_height;
+  if (o.tab_control_as_grandchild) {
+    tab_parent = Child(L"STATIC", L"", 0, w.splitter, 0, editor_height, width, TabControlHeight);
+    tab_y = 0;
+  }
+  w.tab_control = Child(WC_TABCONTROLW, L"", 0, tab_parent, 0, tab_y, width, TabControlHeight);
+  const wchar_t* tabs[] = {L"Compiler output", L"Debugger", L"Search results"};
+  for (int i = 0; i < 3; ++i) {
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(tabs[i]);
+    SendMessageW(w.tab_control, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+  }
+}
+
+void MakeWindows(standin_ide& ide) {
+  const ide_options& o = ide.options;
+  ide_window_set& w = ide.windows;
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&controls);
+  RegisterClassOnce(o.main_class.c_str(), MainWindowProc, COLOR_APPWORKSPACE);
+  RegisterClassOnce(L"PureCanvas", CanvasProc, COLOR_BTNFACE);
+  RegisterClassOnce(L"PureSplitter", DefWindowProcW, COLOR_BTNFACE);
+  const RECT& b = o.normal_bounds;
+  LONG_PTR style = (WS_OVERLAPPEDWINDOW & ~WS_CAPTION) | o.caption_bits | WS_CLIPCHILDREN;
+  if (o.caption_bits == 0) style |= WS_POPUP;  // an overlapped window always gets a caption
+  w.menu = o.menu ? MakeMenu() : nullptr;
+  w.main_window = CreateWindowExW(0, o.main_class.c_str(), L"Stand-in IDE - Main.pb", static_cast<DWORD>(style),
+                                  b.left, b.top, b.right - b.left, b.bottom - b.top, nullptr, w.menu,
+                                  GetModuleHandleW(nullptr), nullptr);
+  SetWindowLongPtrW(w.main_window, GWL_STYLE, style);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  int width = work.right - work.left, height = work.bottom - work.top - 60;
+  if (o.tool_bar) w.tool_bar = MakeToolBar(w.main_window);
+  if (o.file_tab_bar) {
+    w.file_tab_bar = Child(L"PureCanvas", L"", 0, w.main_window, 0, ToolBarHeight, width, FileTabBarHeight);
+    if (o.file_tab_bar_id) SetPropW(w.file_tab_bar, L"PB_ID", reinterpret_cast<HANDLE>(o.file_tab_bar_id));
+  }
+  if (o.splitter) MakeSplitter(ide, width, height);
+  if (o.visible) ShowWindow(w.main_window, o.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+  UpdateWindow(w.main_window);
+}
+
+DWORD WINAPI IdeThread(void* parameter) {
+  standin_ide& ide = *static_cast<standin_ide*>(parameter);
+  MakeWindows(ide);
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here
+  SetEvent(ide.ready);
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (message.hwnd == nullptr && message.message == RunActionMessage) {
+      auto* action = reinterpret_cast<ide_action*>(message.lParam);
+      action->action(action->context);
+      SetEvent(action->done);
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  DestroyWindow(ide.windows.main_window);
+  return 0;
+}
+
+RECT RectInClient(HWND window, HWND parent) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+std::wstring EnvironmentBlock(const run_options& options) {
+  std::vector<std::wstring> entries;
+  wchar_t* block = GetEnvironmentStringsW();
+  for (const wchar_t* p = block; *p; p += wcslen(p) + 1) entries.emplace_back(p);
+  FreeEnvironmentStringsW(block);
+  for (const auto& [name, value] : options.environment) {
+    std::wstring prefix = name + L"=";
+    for (auto it = entries.begin(); it != entries.end();) {
+      bool same = it->size() >= prefix.size() && CompareStringOrdinal(it->c_str(), static_cast<int>(prefix.size()),
+                                                                      prefix.c_str(), -1, TRUE) == CSTR_EQUAL;
+      it = same ? entries.erase(it) : it + 1;
+    }
+    if (value) entries.push_back(prefix + *value);
+  }
+  std::wstring result;
+  for (const std::wstring& entry : entries) result += entry + L'\0';
+  return result + L'\0';
+}
+
+struct box_search {
+  DWORD process_id;
+  std::set<HWND>* handled;
+  std::vector<message_box_seen>* boxes;
+};
+
+BOOL CALLBACK CloseBoxesOf(HWND window, LPARAM parameter) {
+  auto& search = *reinterpret_cast<box_search*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t class_name[16] = {};
+  GetClassNameW(window, class_name, 16);
+  if (owner != search.process_id || wcscmp(class_name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  if (search.handled->insert(window).second) {
+    wchar_t caption[256] = {};
+    GetWindowTextW(window, caption, 256);
+    std::wstring text(8192, L'\0');
+    text.resize(GetDlgItemTextW(window, 0xFFFF, text.data(), static_cast<int>(text.size())));
+    search.boxes->push_back({caption, text});
+  }
+  PostMessageW(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
+}  // namespace
+
+standin_ide* StartStandinIde(const ide_options& options) {
+  auto* ide = new standin_ide{options, {}, nullptr, 0, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  ide->thread = CreateThread(nullptr, 0, IdeThread, ide, 0, &ide->thread_id);
+  WaitForSingleObject(ide->ready, INFINITE);
+  return ide;
+}
+
+const ide_window_set& WindowsOf(const standin_ide* ide) { return ide->windows; }
+
+void RunOnIdeThread(standin_ide* ide, void (*action)(void*), void* context) {
+  ide_action request{action, context, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  PostThreadMessageW(ide->thread_id, RunActionMessage, 0, reinterpret_cast<LPARAM>(&request));
+  WaitForSingleObject(request.done, INFINITE);
+  CloseHandle(request.done);
+}
+
+void StopStandinIde(standin_ide* ide) {
+  if (!ide) return;
+  PostThreadMessageW(ide->thread_id, WM_QUIT, 0, 0);
+  WaitForSingleObject(ide->thread, INFINITE);
+  CloseHandle(ide->thread);
+  CloseHandle(ide->ready);
+  delete ide;
+}
+
+ide_state ReadIdeState(const ide_window_set& w) {
+  ide_state s{};
+  s.style = GetWindowLongPtrW(w.main_window, GWL_STYLE);
+  s.menu = GetMenu(w.main_window);
+  s.menu_property = GetPropW(w.main_window, L"Corvalin.MenuHandle");
+  s.tool_bar_visible = w.tool_bar && (GetWindowLongPtrW(w.tool_bar, GWL_STYLE) & WS_VISIBLE);
+  s.file_tab_bar_visible = w.file_tab_bar && (GetWindowLongPtrW(w.file_tab_bar, GWL_STYLE) & WS_VISIBLE);
+  s.maximized = IsZoomed(w.main_window);
+  if (w.splitter) s.splitter = RectInClient(w.splitter, w.main_window);
+  if (w.tab_control) s.tab_control = RectInClient(w.tab_control, GetParent(w.tab_control));
+  return s;
+}
+
+std::wstring DescribeIdeState(const ide_state& s) {
+  auto yes_no = [](bool b) { return std::wstring(b ? L"yes" : L"no"); };
+  auto rect = [](const RECT& r) {
+    return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L") " +
+           std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top);
+  };
+  return L"border " + yes_no(s.style & WS_BORDER) + L", caption frame " + yes_no(s.style & WS_DLGFRAME) +
+         L", menu " + yes_no(s.menu != nullptr) + L", tool bar " + yes_no(s.tool_bar_visible) +
+         L", file tab bar " + yes_no(s.file_tab_bar_visible) + L", maximized " + yes_no(s.maximized) +
+         L", splitter " + rect(s.splitter) + L", tab control " + rect(s.tab_control);
+}
+
+process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options) {
+  process_run run{};
+  std::wstring command_line = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+  std::wstring environment = EnvironmentBlock(options);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  run.started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                               environment.data(), options.folder.empty() ? nullptr : options.folder.c_str(),
+                               &startup, &process);
+  if (!run.started) return run;
+  std::set<HWND> handled;
+  box_search search{process.dwProcessId, &handled, &run.boxes};
+  const ULONGLONG deadline = GetTickCount64() + options.timeout_ms;
+  while (WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT) {
+    EnumWindows(CloseBoxesOf, reinterpret_cast<LPARAM>(&search));
+    if (GetTickCount64() > deadline) {
+      TerminateProcess(process.hProcess, 99);
+      WaitForSingleObject(process.hProcess, INFINITE);
+      break;
+    }
+  }
+  run.finished = GetTickCount64() <= deadline;
+  GetExitCodeProcess(process.hProcess, &run.exit_code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return run;
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}

@@ -1,0 +1,127 @@
+// The stand-in IDE as a program:
+//   standin_ide hold                 the IDE windows, until the process is ended
+//   standin_ide run [--no-windows] [ARGUMENTS]
+//                                    starts Corvalin.exe as its child with the
+//                                    arguments, prints its boxes, exit code and
+//                                    the window's state afterwards
+//   standin_ide demo SHOTS_FOLDER    the whole job: type 1 and type 2, each in and
+//                                    out, with the state and a screenshot after each step
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "standin/standin_ide.h"
+#include "test_support.h"
+
+namespace {
+
+void Print(const std::wstring& text) {
+  std::string bytes;
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  bytes.resize(static_cast<size_t>(size));
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+  bytes += "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void PrintRun(const process_run& run) {
+  for (const message_box_seen& box : run.boxes) Print(L"  message box \"" + box.caption + L"\": " + box.text);
+  Print(L"  exit code " + std::to_wstring(run.exit_code) + (run.finished ? L"" : L" (ended after the time-out)"));
+}
+
+void Repaint(void* context) {
+  RedrawWindow(static_cast<HWND>(context), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+// Saves the whole screen as a 24-bit BMP.
+void SaveScreenshot(const std::wstring& path) {
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  DWORD row = static_cast<DWORD>((width * 3 + 3) & ~3);
+  std::string pixels(static_cast<size_t>(row) * height, '\0');
+  GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof info + pixels.size()), 0, 0,
+                        sizeof(BITMAPFILEHEADER) + sizeof info};
+  std::string bytes(reinterpret_cast<char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<char*>(&info), sizeof info).append(pixels);
+  WriteBytes(path, bytes);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+int Hold() {
+  standin_ide* ide = StartStandinIde({});
+  Print(L"main_window=" + std::to_wstring(reinterpret_cast<intptr_t>(WindowsOf(ide).main_window)));
+  Sleep(INFINITE);
+  return 0;
+}
+
+int Run(std::vector<std::wstring> arguments) {
+  bool windows = true;
+  if (!arguments.empty() && arguments[0] == L"--no-windows") {
+    windows = false;
+    arguments.erase(arguments.begin());
+  }
+  std::wstring joined;
+  for (const std::wstring& a : arguments) joined += (joined.empty() ? L"" : L" ") + a;
+  standin_ide* ide = windows ? StartStandinIde({}) : nullptr;
+  Print(L"Corvalin.exe " + joined);
+  PrintRun(RunProcess(BuiltProgram(L"Corvalin.exe"), joined));
+  if (ide) Print(L"  " + DescribeIdeState(ReadIdeState(WindowsOf(ide))));
+  StopStandinIde(ide);
+  return 0;
+}
+
+int Demo(const std::wstring& shots) {
+  scratch_folder tool_folder;
+  const std::wstring tool = InstallTool(tool_folder.path);
+  standin_ide* ide = StartStandinIde({});
+  const ide_window_set& windows = WindowsOf(ide);
+  auto step = [&](const wchar_t* shot, const std::wstring& argument) {
+    if (!argument.empty()) {
+      Print(L"Corvalin.exe " + argument);
+      run_options options;
+      options.folder = tool_folder.path;
+      PrintRun(RunProcess(tool, argument, options));
+    } else {
+      Print(L"The stand-in IDE, before any switch");
+    }
+    Print(L"  " + DescribeIdeState(ReadIdeState(windows)));
+    RunOnIdeThread(ide, Repaint, windows.main_window);
+    Sleep(700);  // let the X server draw before the picture is taken
+    SaveScreenshot(shots + shot);
+  };
+  step(L"0-normal.bmp", L"");
+  step(L"1-type1.bmp", L"/fullscreentype=1");
+  step(L"2-type1-left.bmp", L"/fullscreentype=1");
+  step(L"3-type2.bmp", L"/fullscreentype=2");
+  step(L"4-type2-left.bmp", L"/fullscreentype=2");
+  Print(L"Handles.ini after the cycle:");
+  std::string ini = ReadBytes(tool_folder.path + L"Handles.ini");
+  Print(std::wstring(ini.begin(), ini.end()));
+  StopStandinIde(ide);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::wstring> arguments(argv + 1, argv + argc);
+  std::wstring mode = arguments.empty() ? L"" : arguments[0];
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  if (mode == L"hold") return Hold();
+  if (mode == L"run") return Run(arguments);
+  if (mode == L"demo" && !arguments.empty()) return Demo(arguments[0]);
+  Print(L"usage: standin_ide hold | run [--no-windows] [ARGUMENTS] | demo SHOTS_FOLDER");
+  return 2;
+}

@@ -1,0 +1,70 @@
+#include "test_support.h"
+
+#include <vector>
+
+std::wstring MakeScratchFolder() {
+  static LONG counter = 0;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  for (;;) {
+    std::wstring folder = std::wstring(temp) + L"corvalin-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(InterlockedIncrement(&counter)) + L"\\";
+    if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+  }
+}
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = folder + name;
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path + L"\\"); else DeleteFileW(path.c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string bytes;
+  char chunk[65536];
+  DWORD read = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read) bytes.append(chunk, read);
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring BuiltProgram(const std::wstring& name) {
+  std::vector<wchar_t> self(32768);
+  GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+  std::wstring path(self.data());
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
+}
+
+std::wstring InstallTool(const std::wstring& folder, const std::wstring& name) {
+  std::wstring target = folder + name;
+  CopyFileW(BuiltProgram(L"Corvalin.exe").c_str(), target.c_str(), FALSE);
+  return target;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}

@@ -1,0 +1,28 @@
+// Helpers the tests share: scratch folders, whole-file reads and writes, the
+// programs built beside the tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A new empty folder under the temporary folder, ending in a backslash.
+std::wstring MakeScratchFolder();
+void RemoveTree(const std::wstring& folder);
+
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+bool Exists(const std::wstring& path);
+
+// A program built beside the test executables.
+std::wstring BuiltProgram(const std::wstring& name);
+// Copies Corvalin.exe into `folder` (under `name`), as a user keeps it.
+std::wstring InstallTool(const std::wstring& folder, const std::wstring& name = L"Corvalin.exe");
+
+std::string Narrow(const std::wstring& text);
+
+// Removes the scratch folder when the test ends.
+struct scratch_folder {
+  std::wstring path = MakeScratchFolder();
+  ~scratch_folder() { RemoveTree(path); }
+};
