@@ -1,0 +1,128 @@
+#include "ide_fixture.h"
+
+namespace {
+
+const std::wstring NoMainWindow = L"The PureBasic or SpiderBasic window could not be determined.";
+
+struct held_process {
+  PROCESS_INFORMATION info{};
+  HWND main_window = nullptr;
+  ~held_process() {
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+};
+
+BOOL CALLBACK FindIdeOf(HWND window, LPARAM parameter) {
+  auto& held = *reinterpret_cast<held_process*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  if (owner != held.info.dwProcessId || wcscmp(name, L"WindowClass_2") != 0 || !IsWindowVisible(window)) return TRUE;
+  held.main_window = window;
+  return FALSE;
+}
+
+// A second stand-in IDE in a process of its own; waits until its window is up.
+void StartOtherIde(held_process& held) {
+  std::wstring command = L"\"" + BuiltProgram(L"standin_ide.exe") + L"\" hold";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &held.info));
+  for (ULONGLONG deadline = GetTickCount64() + 20000; !held.main_window && GetTickCount64() < deadline;) {
+    EnumWindows(FindIdeOf, reinterpret_cast<LPARAM>(&held));
+    if (!held.main_window) Sleep(10);
+  }
+  ASSERT_NE(held.main_window, nullptr);
+}
+
+}  // namespace
+
+using Discovery = WithStandinIde;
+
+TEST_F(Discovery, NoArgumentFindsTheWindowsAndChangesNothing) {
+  StartIde();
+  ide_state before = State();
+  EXPECT_TRUE(Quietly(RunTool(L"")));
+  ide_state after = State();
+  EXPECT_EQ(after.style, before.style);
+  EXPECT_EQ(after.menu, before.menu);
+  EXPECT_TRUE(after.tool_bar_visible && after.file_tab_bar_visible);
+  EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
+}
+
+TEST_F(Discovery, StartedWithoutAnIdeSaysSo) {
+  EXPECT_TRUE(EndedWithBox(RunTool(L""), L"Error", NoMainWindow));
+  EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=1"), L"Error", NoMainWindow));
+}
+
+TEST_F(Discovery, MainWindowsThatDoNotQualifyArePassedOver) {
+  ide_options hidden, captionless, other_case;
+  hidden.visible = false;
+  captionless.caption_bits = 0;
+  other_case.main_class = L"windowclass_2";
+  for (const ide_options* options : {&hidden, &captionless, &other_case}) {
+    StartIde(*options);
+    ide_state before = State();
+    EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=1"), L"Error", NoMainWindow));
+    EXPECT_EQ(State().style, before.style) << "untouched";
+    StopStandinIde(ide);
+    ide = nullptr;
+  }
+}
+
+TEST_F(Discovery, EachMissingControlHasItsMessage) {
+  struct missing {
+    void (*change)(ide_options&);
+    const wchar_t* message;
+  } cases[] = {
+      {[](ide_options& o) { o.tool_bar = false; }, L"ToolbarWindow32 could not be detected."},
+      {[](ide_options& o) { o.file_tab_bar = false; }, L"TabBar could not be detected."},
+      {[](ide_options& o) { o.file_tab_bar_id = 2; }, L"TabBar could not be detected."},
+      {[](ide_options& o) { o.file_tab_bar_id = 0; }, L"TabBar could not be detected."},
+      {[](ide_options& o) { o.splitter = false; }, L"PureSplitter could not be detected."},
+      {[](ide_options& o) { o.splitter_id = 1; }, L"PureSplitter could not be detected."},
+      {[](ide_options& o) { o.tab_control = false; }, L"SysTabControl32 could not be detected."},
+      {[](ide_options& o) { o.tab_control_as_grandchild = true; }, L"SysTabControl32 could not be detected."},
+  };
+  for (const missing& c : cases) {
+    ide_options options;
+    c.change(options);
+    StartIde(options);
+    ide_state before = State();
+    EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=1"), L"Error", c.message)) << Narrow(c.message);
+    ide_state after = State();
+    EXPECT_EQ(after.style, before.style);
+    EXPECT_EQ(after.menu, before.menu);
+    EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
+    StopStandinIde(ide);
+    ide = nullptr;
+  }
+}
+
+TEST_F(Discovery, AWindowWithOnlyTheDialogFrameIsFound) {
+  ide_options options;
+  options.caption_bits = WS_DLGFRAME;
+  const ide_window_set& w = StartIde(options);
+  EXPECT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
+  EXPECT_NE(State().style & WS_BORDER, 0) << "taken as fullscreen and brought back";
+  EXPECT_TRUE(IsWindowVisible(w.tool_bar));
+}
+
+TEST_F(Discovery, OnlyTheParentsIdeIsTaken) {
+  held_process other;
+  StartOtherIde(other);
+  if (HasFatalFailure()) return;
+  const LONG_PTR other_style = GetWindowLongPtrW(other.main_window, GWL_STYLE);
+  EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=2"), L"Error", NoMainWindow)) << "the other IDE is no parent";
+
+  StartIde();
+  EXPECT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
+  EXPECT_EQ(State().style & WS_BORDER, 0);
+  EXPECT_EQ(GetWindowLongPtrW(other.main_window, GWL_STYLE), other_style);
+  EXPECT_NE(GetMenu(other.main_window), nullptr);
+}

@@ -18,21 +18,24 @@ namespace {
 int* volatile Nowhere = reinterpret_cast<int*>(0x1F40);
 volatile int Zero = 0;
 
-void WriteThroughInvalidPointer() { *Nowhere = 1; }
+void __attribute__((noinline)) WriteThroughInvalidPointer() { *Nowhere = 1; }
 
 void FaultingReport() { WriteThroughInvalidPointer(); }
 
-extern "C" int HandleEverything(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+volatile LONG OwnHandlerRan = 0;
 
-bool FaultUnderOwnHandler() {
-  bool handled = true;
+extern "C" int HandleEverything(EXCEPTION_POINTERS*) {
+  OwnHandlerRan = 1;
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Kept out of wWinMain: the handler it installs covers its whole function.
+void __attribute__((noinline)) FaultUnderOwnHandler() {
   __try1(HandleEverything) {
     WriteThroughInvalidPointer();
-    handled = false;
   }
   __except1 {
   }
-  return handled;
 }
 
 }  // namespace
@@ -49,9 +52,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (mode == L"unknown") RaiseException(0xE0000001, 0, 0, nullptr);
   if (mode == L"cleanups") FaultUnderCleanups();
   if (mode == L"own-handler") {
-    bool handled = FaultUnderOwnHandler();
+    FaultUnderOwnHandler();
     RemoveFaultHandler();
-    ExitProcess(handled ? 7 : 8);  // 7: the program went on after its own handler
+    ExitProcess(OwnHandlerRan ? 7 : 8);  // 7: the program went on after its own handler
   }
   ExitTool();  // 0, as after a report: the exit code alone cannot tell them apart
 }

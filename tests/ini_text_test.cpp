@@ -63,7 +63,7 @@ TEST(IniText, HeaderNamesAreExactUpToTheBracket) {
 }
 
 TEST(IniText, KeysFoldOnlyAsciiCaseAndTakeTheWriterSpelling) {
-  parsed ini("[g]\r\nMenuHandle = 5\r\n\xC3\x89t\xC3\xA9 = 3\r\n");
+  parsed ini("\xEF\xBB\xBF[g]\r\nMenuHandle = 5\r\n\xC3\x89t\xC3\xA9 = 3\r\n");
   IniSelectGroup(ini.document, "G");
   EXPECT_EQ(IniReadInt(ini.document, "menuhandle", 0), 5);
   EXPECT_EQ(IniReadInt(ini.document, "\xC3\xA9T\xC3\xA9", 0), 0) << "no folding beyond ASCII";

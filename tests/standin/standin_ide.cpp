@@ -179,6 +179,7 @@ DWORD WINAPI IdeThread(void* parameter) {
     DispatchMessageW(&message);
   }
   DestroyWindow(ide.windows.main_window);
+  UnregisterClassW(ide.options.main_class.c_str(), GetModuleHandleW(nullptr));
   return 0;
 }
 
@@ -209,6 +210,8 @@ std::wstring EnvironmentBlock(const run_options& options) {
 }
 
 struct box_search {
+  const run_options* options;
+  HANDLE process;
   DWORD process_id;
   std::set<HWND>* handled;
   std::vector<message_box_seen>* boxes;
@@ -221,14 +224,16 @@ BOOL CALLBACK CloseBoxesOf(HWND window, LPARAM parameter) {
   wchar_t class_name[16] = {};
   GetClassNameW(window, class_name, 16);
   if (owner != search.process_id || wcscmp(class_name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-  if (search.handled->insert(window).second) {
-    wchar_t caption[256] = {};
-    GetWindowTextW(window, caption, 256);
-    std::wstring text(8192, L'\0');
-    text.resize(GetDlgItemTextW(window, 0xFFFF, text.data(), static_cast<int>(text.size())));
-    search.boxes->push_back({caption, text});
+  if (!search.handled->insert(window).second) return TRUE;
+  wchar_t caption[256] = {};
+  GetWindowTextW(window, caption, 256);
+  std::wstring text(8192, L'\0');
+  text.resize(GetDlgItemTextW(window, 0xFFFF, text.data(), static_cast<int>(text.size())));
+  search.boxes->push_back({caption, text});
+  const run_options& o = *search.options;
+  if (!o.on_box || o.on_box(search.process, search.boxes->back(), o.context)) {
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
   }
-  PostMessageW(window, WM_COMMAND, IDOK, 0);
   return TRUE;
 }
 
@@ -296,17 +301,18 @@ process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, c
                                &startup, &process);
   if (!run.started) return run;
   std::set<HWND> handled;
-  box_search search{process.dwProcessId, &handled, &run.boxes};
+  box_search search{&options, process.hProcess, process.dwProcessId, &handled, &run.boxes};
   const ULONGLONG deadline = GetTickCount64() + options.timeout_ms;
+  run.finished = true;
   while (WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT) {
     EnumWindows(CloseBoxesOf, reinterpret_cast<LPARAM>(&search));
     if (GetTickCount64() > deadline) {
       TerminateProcess(process.hProcess, 99);
       WaitForSingleObject(process.hProcess, INFINITE);
+      run.finished = false;
       break;
     }
   }
-  run.finished = GetTickCount64() <= deadline;
   GetExitCodeProcess(process.hProcess, &run.exit_code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

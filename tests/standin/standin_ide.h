@@ -68,6 +68,9 @@ struct run_options {
   // Variables to set, or with no value to remove, in the child's environment.
   std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment;
   DWORD timeout_ms = 30000;
+  // Called for each new box of the child; false leaves the box open.
+  bool (*on_box)(HANDLE process, const message_box_seen& box, void* context) = nullptr;
+  void* context = nullptr;
 };
 
 struct process_run {

@@ -1,0 +1,52 @@
+// A test with a stand-in IDE in this process and Corvalin.exe installed in a
+// scratch folder of its own, started as this process's child.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "standin/standin_ide.h"
+#include "test_support.h"
+
+class WithStandinIde : public ::testing::Test {
+ protected:
+  scratch_folder folder;
+  std::wstring tool = InstallTool(folder.path);
+  standin_ide* ide = nullptr;
+
+  void TearDown() override { StopStandinIde(ide); }
+
+  const ide_window_set& StartIde(const ide_options& options = {}) {
+    ide = StartStandinIde(options);
+    return WindowsOf(ide);
+  }
+  process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {
+    run_options options;
+    options.folder = start_folder.empty() ? folder.path : start_folder;
+    return RunProcess(tool, arguments, options);
+  }
+  ide_state State() const { return ReadIdeState(WindowsOf(ide)); }
+  std::string HandlesIni() const { return ReadBytes(folder.path + L"Handles.ini"); }
+};
+
+// A run that ended by itself with exit code 0 and showed no box.
+inline ::testing::AssertionResult Quietly(const process_run& run) {
+  if (!run.started) return ::testing::AssertionFailure() << "did not start";
+  if (!run.finished) return ::testing::AssertionFailure() << "still running at the time-out";
+  if (run.exit_code != 0) return ::testing::AssertionFailure() << "exit code " << run.exit_code;
+  if (!run.boxes.empty()) return ::testing::AssertionFailure() << "box: " << Narrow(run.boxes[0].text);
+  return ::testing::AssertionSuccess();
+}
+
+// A run that showed exactly this one box and then ended with exit code 0.
+inline ::testing::AssertionResult EndedWithBox(const process_run& run, const std::wstring& caption,
+                                               const std::wstring& text) {
+  if (!run.finished || run.exit_code != 0) {
+    return ::testing::AssertionFailure() << "finished " << run.finished << ", exit code " << run.exit_code;
+  }
+  if (run.boxes.size() != 1) return ::testing::AssertionFailure() << run.boxes.size() << " boxes";
+  if (run.boxes[0].caption != caption || run.boxes[0].text != text) {
+    return ::testing::AssertionFailure() << "box \"" << Narrow(run.boxes[0].caption) << "\": "
+                                         << Narrow(run.boxes[0].text);
+  }
+  return ::testing::AssertionSuccess();
+}
