@@ -9,16 +9,13 @@ namespace {
 class InScratchFolder : public ::testing::Test {
  protected:
   scratch_folder folder;
-  wchar_t previous[MAX_PATH] = {};
+  current_directory_change inside{folder.path};
   void SetUp() override {
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(folder.path.c_str());
     CreateDirectoryW(L"Data", nullptr);
     WriteBytes(L"Data\\Settings.ini", "");
     WriteBytes(L"five.ini", "12345");
     WriteBytes(L"a.ini", "1");
   }
-  void TearDown() override { SetCurrentDirectoryW(previous); }
 };
 
 }  // namespace

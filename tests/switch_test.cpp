@@ -66,13 +66,10 @@ constexpr LONG_PTR Fullscreen = Normal & ~WS_BORDER;
 class SwitchDecisions : public ::testing::Test {
  protected:
   scratch_folder folder;
-  wchar_t previous[MAX_PATH] = {};
+  current_directory_change inside{folder.path};
   void SetUp() override {
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(folder.path.c_str());
     Fake = {Normal, Menu, nullptr, {-8, -8, 1288, 808}, {100, 600, 900, 730}, {0, 0}, {}};
   }
-  void TearDown() override { SetCurrentDirectoryW(previous); }
   std::vector<std::wstring> Switch(const std::wstring& argument) {
     Fake.calls.clear();
     SwitchLayoutWith(Recording, Windows, argument);

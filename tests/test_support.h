@@ -21,6 +21,16 @@ std::wstring InstallTool(const std::wstring& folder, const std::wstring& name = 
 
 std::string Narrow(const std::wstring& text);
 
+// Makes `folder` the current directory while it lives.
+struct current_directory_change {
+  wchar_t previous[MAX_PATH] = {};
+  explicit current_directory_change(const std::wstring& folder) {
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.c_str());
+  }
+  ~current_directory_change() { SetCurrentDirectoryW(previous); }
+};
+
 // Removes the scratch folder when the test ends.
 struct scratch_folder {
   std::wstring path = MakeScratchFolder();
