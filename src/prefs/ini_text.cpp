@@ -1,8 +1,13 @@
 #include "prefs/ini_text.h"
 
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -30,80 +35,139 @@ size_t DecodeLatin1InPlace(char* buffer, size_t raw_size) {
   return out;
 }
 
-size_t CountLineBreaks(const char* text, size_t size) {
-  size_t count = 0;
-  for (size_t i = 0; i < size; ++i) count += IsLineBreak(text[i]);
+#if defined(__SSE2__)
+__m128i Load16(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+unsigned ByteMask(__m128i chunk, char wanted) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(wanted))));
+}
+
+// Bit i set where p[i] is a carriage return or a line feed.
+unsigned LineBreakMask(const char* p) {
+  const __m128i chunk = Load16(p);
+  return ByteMask(chunk, '\r') | ByteMask(chunk, '\n');
+}
+#endif
+
+// The most entries a text can give: one per stretch of bytes between line
+// breaks. Lines are short and files can be large: sixteen bytes at a time.
+size_t CountLineStarts(const char* text, size_t size) {
+  size_t count = 0, i = 0;
+  unsigned after_break = 1;  // the text starts as if after a break
+#if defined(__SSE2__)
+  for (; i + 16 <= size; i += 16) {
+    unsigned breaks = LineBreakMask(text + i);
+    unsigned starts = ~breaks & ((breaks << 1) | after_break) & 0xFFFF;
+    for (; starts; starts &= starts - 1) ++count;  // few per chunk; no popcount instruction assumed
+    after_break = breaks >> 15;
+  }
+#endif
+  for (; i < size; ++i) {
+    unsigned is_break = IsLineBreak(text[i]);
+    count += (is_break ^ 1) & after_break;
+    after_break = is_break;
+  }
   return count;
+}
+
+char* FindLineEnd(char* p, char* end) {
+#if defined(__SSE2__)
+  for (; end - p >= 16; p += 16) {
+    if (unsigned mask = LineBreakMask(p)) return p + __builtin_ctz(mask);
+  }
+#endif
+  while (p < end && !IsLineBreak(*p)) ++p;
+  return p;
+}
+
+// The first `wanted` byte of the line [p, line_end), or null. Sixteen bytes are
+// read at a time while the text goes on that far; bits past the line are dropped.
+char* FindInLine(char* p, char* line_end, const char* text_end, char wanted) {
+#if defined(__SSE2__)
+  while (p < line_end && text_end - p >= 16) {
+    unsigned mask = ByteMask(Load16(p), wanted);
+    size_t left = static_cast<size_t>(line_end - p);
+    if (left < 16) mask &= (1u << left) - 1;
+    if (mask) return p + __builtin_ctz(mask);
+    if (left <= 16) return nullptr;
+    p += 16;
+  }
+#else
+  (void)text_end;
+#endif
+  while (p < line_end && *p != wanted) ++p;
+  return p < line_end ? p : nullptr;
+}
+
+bool IsBlankOrBreak(char c) {
+  return static_cast<unsigned char>(c) <= ' ' && (IsBlank(c) || IsLineBreak(c));
 }
 
 void Append(ini_document& document, ini_entry* entry) {
   entry->next = nullptr;
-  entry->previous = document.last;
   if (document.last) document.last->next = entry; else document.first = entry;
   document.last = entry;
 }
 
 void InsertAfter(ini_document& document, ini_entry* anchor, ini_entry* entry) {
   if (!anchor) {
-    entry->previous = nullptr;
     entry->next = document.first;
-    if (document.first) document.first->previous = entry; else document.last = entry;
+    if (!document.first) document.last = entry;
     document.first = entry;
     return;
   }
-  entry->previous = anchor;
   entry->next = anchor->next;
-  if (anchor->next) anchor->next->previous = entry; else document.last = entry;
+  if (!anchor->next) document.last = entry;
   anchor->next = entry;
 }
 
-// Parses one line starting at `p` (already past any leading blanks) into `entry`.
-void ParseLine(char* p, char* line_end, ini_entry& entry) {
-  entry = {};
+// Parses one line, from `p` (past its leading blanks) to `line_end`, into `entry`.
+void ParseLine(char* p, char* line_end, const char* text_end, ini_entry& entry) {
   if (*p == ';') {
     ++p;
     if (p < line_end && *p == ' ') ++p;
     entry.kind = ini_entry_kind::comment;
+    entry.name = {p, 0};
     entry.body = {p, static_cast<size_t>(line_end - p)};
     return;
   }
   if (*p == '[') {
     ++p;
-    char* close = static_cast<char*>(std::memchr(p, ']', static_cast<size_t>(line_end - p)));
+    char* close = FindInLine(p, line_end, text_end, ']');
     entry.kind = ini_entry_kind::group_header;
     entry.name = {p, static_cast<size_t>((close ? close : line_end) - p)};
-    return;
-  }
-  entry.kind = ini_entry_kind::key;
-  char* equals = static_cast<char*>(std::memchr(p, '=', static_cast<size_t>(line_end - p)));
-  char* name_end = equals ? equals : line_end;
-  while (name_end > p && IsBlank(name_end[-1])) --name_end;
-  entry.name = {p, static_cast<size_t>(name_end - p)};
-  if (!equals) {
     entry.body = {line_end, 0};
     return;
   }
-  char* value = equals + 1;
+  char* equals = FindInLine(p, line_end, text_end, '=');
+  char* name_end = equals ? equals : line_end;
+  while (name_end > p && IsBlank(name_end[-1])) --name_end;
+  entry.kind = ini_entry_kind::key;
+  entry.name = {p, static_cast<size_t>(name_end - p)};
+  char* value = equals ? equals + 1 : line_end;
   while (value < line_end && IsBlank(*value)) ++value;
   entry.body = {value, static_cast<size_t>(line_end - value)};
 }
 
+// Parsed entries lie in text order in one block, so each one's successor is
+// the next in the block.
 void ParseEntries(ini_document& document) {
   char* p = document.text;
-  char* end = document.text + document.text_size;
-  size_t used = 0;
-  while (p < end) {
-    while (p < end && IsLineBreak(*p)) ++p;
-    while (p < end && IsBlank(*p)) ++p;
-    char* line_end = p;
-    while (line_end < end && !IsLineBreak(*line_end)) ++line_end;
-    if (p < line_end) {
-      ini_entry& entry = document.parsed[used++];
-      ParseLine(p, line_end, entry);
-      Append(document, &entry);
-    }
+  char* const end = document.text + document.text_size;
+  ini_entry* entry = document.parsed;
+  for (;;) {
+    while (p < end && IsBlankOrBreak(*p)) ++p;  // blank lines are dropped
+    if (p == end) break;
+    char* line_end = FindLineEnd(p, end);
+    ParseLine(p, line_end, end, *entry);
     p = line_end;
+    entry->next = entry + 1;
+    ++entry;
   }
+  if (entry == document.parsed) return;
+  entry[-1].next = nullptr;
+  document.first = document.parsed;
+  document.last = entry - 1;
 }
 
 // The last entry of the current group (or of the leading section); null when the
@@ -131,34 +195,73 @@ char* CopyString(std::string_view s) {
   return copy;
 }
 
-ini_entry* NewOwnedEntry(ini_entry_kind kind, std::string_view name, std::string_view body) {
-  ini_entry* entry = new (std::nothrow) ini_entry{};
-  char* name_copy = CopyString(name);
-  char* body_copy = CopyString(body);
-  if (!entry || !name_copy || !body_copy) {
-    delete entry;
-    delete[] name_copy;
-    delete[] body_copy;
-    return nullptr;
+// Everything a write allocates hangs on one chain, so freeing a document never
+// walks its entries.
+constexpr size_t StorageHeader = alignof(std::max_align_t);
+
+char* AllocateWritten(ini_document& document, size_t size) {
+  char* block = new (std::nothrow) char[StorageHeader + size];
+  if (!block) return nullptr;
+  std::memcpy(block, &document.written, sizeof(char*));
+  document.written = block;
+  return block + StorageHeader;
+}
+
+void FreeWritten(char* block) {
+  while (block) {
+    char* next;
+    std::memcpy(&next, block, sizeof(char*));
+    delete[] block;
+    block = next;
   }
+}
+
+// Names and values are a few bytes long: a call to the C library's memcpy for
+// each would cost more than the copy.
+char* Put(char* out, std::string_view s) {
+  if (s.size() > 32) {
+    std::memcpy(out, s.data(), s.size());
+    return out + s.size();
+  }
+  const char* in = s.data();
+  size_t left = s.size();
+  for (; left >= 8; left -= 8, in += 8, out += 8) std::memcpy(out, in, 8);  // one move each
+  for (; left; --left) *out++ = *in++;  // the build keeps this loop a loop
+  return out;
+}
+
+// Literals go by their known length, without a call to measure them.
+template <size_t N>
+char* Put(char* out, const char (&literal)[N]) {
+  std::memcpy(out, literal, N - 1);
+  return out + N - 1;
+}
+
+// One allocation for the entry and copies of its name and body.
+ini_entry* NewWrittenEntry(ini_document& document, ini_entry_kind kind, std::string_view name,
+                           std::string_view body) {
+  char* block = AllocateWritten(document, sizeof(ini_entry) + name.size() + body.size());
+  if (!block) return nullptr;
+  ini_entry* entry = new (block) ini_entry{};
+  char* name_copy = block + sizeof(ini_entry);
+  char* body_copy = Put(name_copy, name);
+  Put(body_copy, body);
   entry->kind = kind;
-  entry->node_owned = entry->name_owned = entry->body_owned = true;
   entry->name = {name_copy, name.size()};
   entry->body = {body_copy, body.size()};
   return entry;
 }
 
-bool ReplaceValue(ini_entry& entry, std::string_view value) {
+bool ReplaceValue(ini_document& document, ini_entry& entry, std::string_view value) {
   if (value.size() <= entry.body.size) {
     if (!value.empty()) std::memcpy(entry.body.data, value.data(), value.size());
     entry.body.size = value.size();
     return true;
   }
-  char* copy = CopyString(value);
+  char* copy = AllocateWritten(document, value.size());
   if (!copy) return false;
-  if (entry.body_owned) delete[] entry.body.data;
+  Put(copy, value);
   entry.body = {copy, value.size()};
-  entry.body_owned = true;
   return true;
 }
 
@@ -174,10 +277,6 @@ std::string DecimalText(int64_t value) {
   return std::string(p, static_cast<size_t>(digits + sizeof digits - p));
 }
 
-char* Put(char* out, std::string_view s) {
-  if (!s.empty()) std::memcpy(out, s.data(), s.size());
-  return out + s.size();
-}
 
 }  // namespace
 
@@ -190,21 +289,19 @@ char* IniRawArea(char* buffer, size_t raw_size) { return buffer + raw_size + 2; 
 
 bool ParseIniBuffer(ini_document& document, char* buffer, size_t raw_size) {
   FreeIniDocument(document);
-  const char* raw = IniRawArea(buffer, raw_size);
+  char* raw = IniRawArea(buffer, raw_size);
   if (raw_size >= 3 && std::memcmp(raw, ByteOrderMark, 3) == 0) {
+    document.text = raw + 3;  // already UTF-8: parsed where it was read
     document.text_size = raw_size - 3;
-    std::memmove(buffer, raw + 3, document.text_size);
   } else {
+    document.text = buffer;
     document.text_size = DecodeLatin1InPlace(buffer, raw_size);
   }
   // Every file is saved with the mark: one read with it, one decoded as
   // ISO 8859-1, and also one that was empty.
   document.with_bom = Utf8CodePage;
-  buffer[document.text_size] = '\0';
-  buffer[document.text_size + 1] = '\0';
   document.buffer = buffer;
-  document.text = buffer;
-  size_t most_entries = CountLineBreaks(document.text, document.text_size) + 1;
+  size_t most_entries = CountLineStarts(document.text, document.text_size);
   document.parsed = new (std::nothrow) ini_entry[most_entries];
   if (!document.parsed) {
     FreeIniDocument(document);
@@ -222,13 +319,7 @@ bool ParseIniString(ini_document& document, std::string_view file_bytes) {
 }
 
 void FreeIniDocument(ini_document& document) {
-  for (ini_entry* e = document.first; e;) {
-    ini_entry* next = e->next;
-    if (e->name_owned) delete[] e->name.data;
-    if (e->body_owned) delete[] e->body.data;
-    if (e->node_owned) delete e;
-    e = next;
-  }
+  FreeWritten(document.written);
   delete[] document.parsed;
   delete[] document.buffer;
   delete[] document.missing_group;
@@ -291,7 +382,7 @@ int64_t IniReadInt(const ini_document& document, std::string_view key, int64_t f
 
 bool IniWriteText(ini_document& document, std::string_view key, std::string_view value) {
   if (document.missing_group) {
-    ini_entry* header = NewOwnedEntry(ini_entry_kind::group_header,
+    ini_entry* header = NewWrittenEntry(document, ini_entry_kind::group_header,
                                       {document.missing_group, document.missing_group_size}, {});
     if (!header) return false;
     Append(document, header);
@@ -301,10 +392,10 @@ bool IniWriteText(ini_document& document, std::string_view key, std::string_view
     document.missing_group_size = 0;
   }
   if (ini_entry* entry = FindKey(document, key)) {
-    if (!ReplaceValue(*entry, value)) return false;
+    if (!ReplaceValue(document, *entry, value)) return false;
     std::memcpy(entry->name.data, key.data(), key.size());  // only ASCII case can differ
   } else {
-    ini_entry* created = NewOwnedEntry(ini_entry_kind::key, key, value);
+    ini_entry* created = NewWrittenEntry(document, ini_entry_kind::key, key, value);
     if (!created) return false;
     InsertAfter(document, LastEntryOfCurrentGroup(document), created);
   }

@@ -1,7 +1,7 @@
 // The text model of an INI-style preference file: plain C++ on bytes, no Win32.
 // A file's bytes are decoded (byte-order mark or ISO 8859-1) into one buffer and
 // parsed in place; entries point into that buffer, and only what writes create
-// gets storage of its own.
+// gets storage of its own (one chain, freed at once).
 #pragma once
 
 #include <cstddef>
@@ -24,11 +24,7 @@ struct ini_span {
 
 struct ini_entry {
   ini_entry* next;
-  ini_entry* previous;
   ini_entry_kind kind;
-  bool node_owned;  // allocated by a write, not part of the parsed block
-  bool name_owned;
-  bool body_owned;
   ini_span name;  // group name or key name; empty for a comment
   ini_span body;  // comment text or key value
 };
@@ -38,6 +34,7 @@ struct ini_document {
   char* text;            // decoded content, UTF-8
   size_t text_size;
   ini_entry* parsed;     // one block with the entries made while parsing
+  char* written;         // chain of what writes allocated
   ini_entry* first;
   ini_entry* last;
   ini_entry* current_group;  // none: the leading section
