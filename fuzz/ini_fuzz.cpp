@@ -24,12 +24,14 @@ std::string NameFrom(const uint8_t*& p, const uint8_t* end) {
 }
 
 bool SameEntries(const ini_document& a, const ini_document& b) {
-  const ini_entry* x = a.first;
-  const ini_entry* y = b.first;
-  for (; x && y; x = x->next, y = y->next) {
-    if (x->kind != y->kind || View(x->name) != View(y->name) || View(x->body) != View(y->body)) return false;
+  ini_cursor x = IniFirstEntry(a), y = IniFirstEntry(b);
+  for (;;) {
+    ini_entry e{}, f{};
+    bool more_x = IniNextEntry(x, e), more_y = IniNextEntry(y, f);
+    if (more_x != more_y) return false;
+    if (!more_x) return true;
+    if (e.kind != f.kind || View(e.name) != View(f.name) || View(e.body) != View(f.body)) return false;
   }
-  return !x && !y;
 }
 
 }  // namespace

@@ -159,3 +159,44 @@ TEST(IniText, ValuesRewrittenShorterOrLongerReadBack) {
   EXPECT_EQ(ini.Saved(), Mark + "[g]\r\nk = 42\r\n");
   EXPECT_TRUE(ini.document.changed);
 }
+
+// Groups not selected stay unparsed text; a save copies text already in saved
+// form and rewrites the rest line by line. Both must give the same bytes.
+TEST(IniText, UnselectedTextIsSavedLikeParsedText) {
+  const std::string saved_form = Mark + "[a]\r\nk = 1\r\n\r\n[b]\r\nk = 2\r\n; note\r\n\r\n[c]\r\nk = 3\r\n";
+  const std::string other_forms[] = {
+      "[a]\nk=1\n[b]\nk=2\n;note\n[c]\nk=3",                                 // LF, compact, no last break
+      Mark + "\r\n  [a]\r\nk   =1\r\n\r\n\r\n[b]\r\n k= 2\r\n;  note\r\n[c] x\r\nk = 3\r\n",  // blanks, extra lines
+      Mark + "[a]\r\nk = 1\r\n[b]\r\nk = 2\r\n; note\r\n[c]\r\nk = 3\r\n",    // saved form but no blank lines
+  };
+  const std::string expected = Mark + "[a]\r\nk = 1\r\n\r\n[b]\r\nk = 5\r\n; note\r\n\r\n[c]\r\nk = 3\r\n";
+  for (const std::string& text : {saved_form, other_forms[0], other_forms[1], other_forms[2]}) {
+    parsed ini(text);
+    ASSERT_EQ(IniSelectGroup(ini.document, "B"), 1) << text;
+    EXPECT_EQ(IniReadInt(ini.document, "k", 0), 2) << text;
+    IniWriteInt(ini.document, "k", 5);
+    const std::string with_blank_lines = ini.Saved(BlankLineBetweenGroups);
+    const std::string note_form = text == other_forms[1] ? ";  note" : "; note";
+    std::string want = expected;
+    want.replace(want.find("; note"), 6, note_form);
+    EXPECT_EQ(with_blank_lines, want) << text;
+    EXPECT_EQ(with_blank_lines.size(), IniSavedSize(ini.document, BlankLineBetweenGroups));
+    EXPECT_EQ(ini.Saved(CompactSeparator).size(), IniSavedSize(ini.document, CompactSeparator));
+  }
+}
+
+TEST(IniText, GroupsAreFoundInFileOrderWhateverWasSelectedBefore) {
+  parsed ini(Mark + "lead = 0\r\n[x]\r\nk = 1\r\n[Y]\r\nk = 2\r\n[y]\r\nk = 3\r\n[z]\r\nk = 4\r\n");
+  ASSERT_EQ(IniSelectGroup(ini.document, "z"), 1);
+  EXPECT_EQ(IniReadInt(ini.document, "k", 0), 4);
+  ASSERT_EQ(IniSelectGroup(ini.document, "y"), 1);
+  EXPECT_EQ(IniReadInt(ini.document, "k", 0), 2) << "the first header that folds equal";
+  IniWriteInt(ini.document, "new", 7);
+  ASSERT_EQ(IniSelectGroup(ini.document, "x"), 1);
+  EXPECT_EQ(IniReadInt(ini.document, "k", 0), 1);
+  EXPECT_EQ(IniReadInt(ini.document, "new", 0), 0) << "the key went to [Y], not to its neighbour";
+  ASSERT_EQ(IniSelectGroup(ini.document, ""), 1);
+  EXPECT_EQ(IniReadInt(ini.document, "lead", 9), 0);
+  EXPECT_EQ(ini.Saved(),
+            Mark + "lead = 0\r\n[x]\r\nk = 1\r\n[Y]\r\nk = 2\r\nnew = 7\r\n[y]\r\nk = 3\r\n[z]\r\nk = 4\r\n");
+}

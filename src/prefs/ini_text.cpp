@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
 #if defined(__SSE2__)
@@ -48,27 +49,6 @@ unsigned LineBreakMask(const char* p) {
   return ByteMask(chunk, '\r') | ByteMask(chunk, '\n');
 }
 #endif
-
-// The most entries a text can give: one per stretch of bytes between line
-// breaks. Lines are short and files can be large: sixteen bytes at a time.
-size_t CountLineStarts(const char* text, size_t size) {
-  size_t count = 0, i = 0;
-  unsigned after_break = 1;  // the text starts as if after a break
-#if defined(__SSE2__)
-  for (; i + 16 <= size; i += 16) {
-    unsigned breaks = LineBreakMask(text + i);
-    unsigned starts = ~breaks & ((breaks << 1) | after_break) & 0xFFFF;
-    for (; starts; starts &= starts - 1) ++count;  // few per chunk; no popcount instruction assumed
-    after_break = breaks >> 15;
-  }
-#endif
-  for (; i < size; ++i) {
-    unsigned is_break = IsLineBreak(text[i]);
-    count += (is_break ^ 1) & after_break;
-    after_break = is_break;
-  }
-  return count;
-}
 
 char* FindLineEnd(char* p, char* end) {
 #if defined(__SSE2__)
@@ -149,25 +129,13 @@ void ParseLine(char* p, char* line_end, const char* text_end, ini_entry& entry) 
   entry.body = {value, static_cast<size_t>(line_end - value)};
 }
 
-// Parsed entries lie in text order in one block, so each one's successor is
-// the next in the block.
-void ParseEntries(ini_document& document) {
-  char* p = document.text;
-  char* const end = document.text + document.text_size;
-  ini_entry* entry = document.parsed;
-  for (;;) {
-    while (p < end && IsBlankOrBreak(*p)) ++p;  // blank lines are dropped
-    if (p == end) break;
-    char* line_end = FindLineEnd(p, end);
-    ParseLine(p, line_end, end, *entry);
-    p = line_end;
-    entry->next = entry + 1;
-    ++entry;
-  }
-  if (entry == document.parsed) return;
-  entry[-1].next = nullptr;
-  document.first = document.parsed;
-  document.last = entry - 1;
+char* SkipBlankLines(char* p, char* end) {
+  while (p < end && IsBlankOrBreak(*p)) ++p;
+  return p;
+}
+
+bool EndsSection(ini_entry_kind kind) {
+  return kind == ini_entry_kind::group_header || kind == ini_entry_kind::unparsed;
 }
 
 // The last entry of the current group (or of the leading section); null when the
@@ -175,13 +143,13 @@ void ParseEntries(ini_document& document) {
 ini_entry* LastEntryOfCurrentGroup(const ini_document& document) {
   ini_entry* last = document.current_group;
   ini_entry* e = document.current_group ? document.current_group->next : document.first;
-  for (; e && e->kind != ini_entry_kind::group_header; e = e->next) last = e;
+  for (; e && !EndsSection(e->kind); e = e->next) last = e;
   return last;
 }
 
 ini_entry* FindKey(const ini_document& document, std::string_view key) {
   ini_entry* e = document.current_group ? document.current_group->next : document.first;
-  for (; e && e->kind != ini_entry_kind::group_header; e = e->next) {
+  for (; e && !EndsSection(e->kind); e = e->next) {
     if (e->kind == ini_entry_kind::key && IniNamesEqual(View(e->name), key)) return e;
   }
   return nullptr;
@@ -265,6 +233,109 @@ bool ReplaceValue(ini_document& document, ini_entry& entry, std::string_view val
   return true;
 }
 
+ini_entry* NewUnparsed(ini_document& document, char* from, char* to) {
+  char* block = AllocateWritten(document, sizeof(ini_entry));
+  if (!block) return nullptr;
+  ini_entry* run = new (block) ini_entry{};
+  run->kind = ini_entry_kind::unparsed;
+  run->body = {from, static_cast<size_t>(to - from)};
+  return run;
+}
+
+struct section {
+  ini_entry* first;
+  ini_entry* last;
+  char* end;  // where the next header line starts, or the end of the text searched
+};
+
+// Parses the lines from `p` into one block of entries: the header line `p` is
+// on when `with_header`, then every line up to the next header. `end` null when
+// memory for the block cannot be had.
+section ParseSection(ini_document& document, char* p, char* end, bool with_header) {
+  size_t count = with_header ? 1 : 0;
+  char* q = with_header ? FindLineEnd(p, end) : p;
+  for (;;) {
+    q = SkipBlankLines(q, end);
+    if (q == end || *q == '[') break;
+    q = FindLineEnd(q, end);
+    ++count;
+  }
+  section parsed{nullptr, nullptr, q};
+  if (count == 0) return parsed;
+  char* block = AllocateWritten(document, count * sizeof(ini_entry));
+  if (!block) return {nullptr, nullptr, nullptr};
+  ini_entry* entries = reinterpret_cast<ini_entry*>(block);
+  for (size_t i = 0; i < count; ++i) {
+    p = SkipBlankLines(p, q);
+    char* line_end = FindLineEnd(p, q);
+    ParseLine(p, line_end, end, entries[i]);
+    entries[i].next = i + 1 < count ? &entries[i + 1] : nullptr;
+    p = line_end;
+  }
+  parsed.first = entries;
+  parsed.last = &entries[count - 1];
+  return parsed;
+}
+
+// The start of the first header line of `run` whose name matches, or null.
+char* FindHeaderLine(const ini_entry& run, std::string_view name) {
+  char* p = run.body.data;
+  char* const end = p + run.body.size;
+  for (;;) {
+    p = SkipBlankLines(p, end);
+    if (p == end) return nullptr;
+    char* line_end = FindLineEnd(p, end);
+    if (*p == '[') {
+      char* close = FindInLine(p + 1, line_end, end, ']');
+      std::string_view found(p + 1, static_cast<size_t>((close ? close : line_end) - (p + 1)));
+      if (IniNamesEqual(found, name)) return p;
+    }
+    p = line_end;
+  }
+}
+
+// Parses the group whose header line starts at `header` inside `run` (the entry
+// after `before`), keeping the text before and after it unparsed. Returns the
+// group's header entry, or null when memory cannot be had.
+ini_entry* ParseGroupInRun(ini_document& document, ini_entry* before, ini_entry* run, char* header) {
+  char* const run_end = run->body.data + run->body.size;
+  section group = ParseSection(document, header, run_end, true);
+  if (!group.end) return nullptr;
+  ini_entry* after = nullptr;
+  if (SkipBlankLines(group.end, run_end) < run_end) {
+    after = NewUnparsed(document, group.end, run_end);
+    if (!after) return nullptr;
+    after->next = run->next;
+  }
+  group.last->next = after ? after : run->next;
+  if (document.last == run) document.last = after ? after : group.last;
+  if (SkipBlankLines(run->body.data, header) < header) {
+    run->body.size = static_cast<size_t>(header - run->body.data);
+    run->next = group.first;
+  } else if (before) {
+    before->next = group.first;
+  } else {
+    document.first = group.first;
+  }
+  return group.first;
+}
+
+// Parses the leading section (the lines before the first header) into entries
+// and leaves the rest of the text unparsed, for a group search to read.
+bool ParseLeadingSection(ini_document& document) {
+  char* const end = document.text + document.text_size;
+  section leading = ParseSection(document, document.text, end, false);
+  if (!leading.end) return false;
+  document.first = leading.first;
+  document.last = leading.last;
+  if (leading.end == end) return true;
+  ini_entry* rest = NewUnparsed(document, leading.end, end);
+  if (!rest) return false;
+  if (document.last) document.last->next = rest; else document.first = rest;
+  document.last = rest;
+  return true;
+}
+
 std::string DecimalText(int64_t value) {
   char digits[24];
   char* p = digits + sizeof digits;
@@ -301,13 +372,10 @@ bool ParseIniBuffer(ini_document& document, char* buffer, size_t raw_size) {
   // ISO 8859-1, and also one that was empty.
   document.with_bom = Utf8CodePage;
   document.buffer = buffer;
-  size_t most_entries = CountLineStarts(document.text, document.text_size);
-  document.parsed = new (std::nothrow) ini_entry[most_entries];
-  if (!document.parsed) {
+  if (!ParseLeadingSection(document)) {
     FreeIniDocument(document);
     return false;
   }
-  ParseEntries(document);
   return true;
 }
 
@@ -320,7 +388,6 @@ bool ParseIniString(ini_document& document, std::string_view file_bytes) {
 
 void FreeIniDocument(ini_document& document) {
   FreeWritten(document.written);
-  delete[] document.parsed;
   delete[] document.buffer;
   delete[] document.missing_group;
   document = {};
@@ -342,9 +409,22 @@ int IniSelectGroup(ini_document& document, std::string_view name) {
     document.current_group = nullptr;
     return 1;
   }
-  for (ini_entry* e = document.first; e; e = e->next) {
+  for (ini_entry *e = document.first, *before = nullptr; e; before = e, e = e->next) {
+    ini_entry* found = nullptr;
     if (e->kind == ini_entry_kind::group_header && IniNamesEqual(View(e->name), name)) {
-      document.current_group = e;
+      found = e;
+    } else if (e->kind == ini_entry_kind::unparsed) {
+      char* header = FindHeaderLine(*e, name);
+      if (!header) continue;
+      found = ParseGroupInRun(document, before, e, header);
+      if (!found) {  // out of memory: no group to read, and no write may create a second one
+        document.current_group = nullptr;
+        document.writes_refused = true;
+        return 0;
+      }
+    }
+    if (found) {
+      document.current_group = found;
       return 1;
     }
   }
@@ -381,6 +461,7 @@ int64_t IniReadInt(const ini_document& document, std::string_view key, int64_t f
 }
 
 bool IniWriteText(ini_document& document, std::string_view key, std::string_view value) {
+  if (document.writes_refused) return false;
   if (document.missing_group) {
     ini_entry* header = NewWrittenEntry(document, ini_entry_kind::group_header,
                                       {document.missing_group, document.missing_group_size}, {});
@@ -407,47 +488,202 @@ bool IniWriteInt(ini_document& document, std::string_view key, int64_t value) {
   return IniWriteText(document, key, DecimalText(value));
 }
 
-size_t IniSavedSize(const ini_document& document, uint32_t flags) {
-  size_t size = document.with_bom == Utf8CodePage ? 5 : 0;
-  const size_t separator = (flags & CompactSeparator) ? 1 : 3;
-  bool first_header = true;
-  for (const ini_entry* e = document.first; e; e = e->next) {
-    switch (e->kind) {
-      case ini_entry_kind::group_header:
-        size += e->name.size + 4;
-        if ((flags & BlankLineBetweenGroups) && !first_header) size += 2;
-        first_header = false;
-        break;
-      case ini_entry_kind::comment: size += e->body.size + 4; break;
-      case ini_entry_kind::key: size += e->name.size + separator + e->body.size + 2; break;
+ini_cursor IniFirstEntry(const ini_document& document) {
+  const ini_entry* first = document.first;
+  return {first, first && first->kind == ini_entry_kind::unparsed ? first->body.data : nullptr};
+}
+
+bool IniNextEntry(ini_cursor& cursor, ini_entry& entry) {
+  while (const ini_entry* node = cursor.node) {
+    if (node->kind != ini_entry_kind::unparsed) {
+      entry = *node;
+      cursor = {node->next, node->next && node->next->kind == ini_entry_kind::unparsed ? node->next->body.data
+                                                                                        : nullptr};
+      return true;
     }
+    char* const end = node->body.data + node->body.size;
+    char* p = SkipBlankLines(cursor.at, end);
+    if (p < end) {
+      cursor.at = FindLineEnd(p, end);
+      ParseLine(p, cursor.at, end, entry);
+      return true;
+    }
+    cursor = {node->next, node->next && node->next->kind == ini_entry_kind::unparsed ? node->next->body.data
+                                                                                      : nullptr};
+  }
+  return false;
+}
+
+namespace {
+
+constexpr size_t NotVerbatim = static_cast<size_t>(-1);
+
+// Whether the line [p, line_end) is already in the form a save writes it in.
+bool IsSavedForm(const char* p, const char* line_end, const char* text_end, uint32_t flags) {
+  if (*p == ';') return line_end - p >= 2 && p[1] == ' ';
+  if (*p == '[') {
+    const char* close = FindInLine(const_cast<char*>(p) + 1, const_cast<char*>(line_end), text_end, ']');
+    return close && close + 1 == line_end;
+  }
+  const char* equals = FindInLine(const_cast<char*>(p), const_cast<char*>(line_end), text_end, '=');
+  if (!equals) return false;  // a save adds the separator
+  const char* after = equals + 1;
+  if (flags & CompactSeparator) {
+    return (equals == p || !IsBlank(equals[-1])) && (after == line_end || !IsBlank(*after));
+  }
+  return equals - p >= 2 && equals[-1] == ' ' && !IsBlank(equals[-2]) && after < line_end && *after == ' ' &&
+         (after + 1 == line_end || !IsBlank(after[1]));
+}
+
+// How many bytes from the start of `run` a save would write unchanged: all of
+// its lines, when each is already in saved form and ends in CR LF, and the
+// blank lines between groups are just those the flags ask for. NotVerbatim
+// otherwise. `first_header` is the save's state before the run and after it.
+size_t VerbatimLength(const ini_entry& run, uint32_t flags, bool& first_header) {
+  char* const start = run.body.data;
+  char* const end = start + run.body.size;
+  const bool blank_lines = flags & BlankLineBetweenGroups;
+  bool first = first_header;
+  char* source = start;
+  while (source < end) {
+    // At the start of the run the blank line is written apart from the run's bytes.
+    bool blank = blank_lines && !first && source != start && end - source > 2 && source[0] == '\r' &&
+                 source[1] == '\n' && source[2] == '[';
+    char* p = blank ? source + 2 : source;
+    if (IsBlankOrBreak(*p)) {
+      if (SkipBlankLines(p, end) == end) break;  // blank lines after the last line are not written
+      return NotVerbatim;
+    }
+    bool header = *p == '[';
+    if (header && blank_lines && !first && !blank && p != start) return NotVerbatim;
+    char* line_end = FindLineEnd(p, end);
+    if (!IsSavedForm(p, line_end, end, flags) || end - line_end < 2 || line_end[0] != '\r' || line_end[1] != '\n') {
+      return NotVerbatim;
+    }
+    if (header) first = false;
+    source = line_end + 2;
+  }
+  first_header = first;
+  return static_cast<size_t>(source - start);
+}
+
+size_t EntrySize(const ini_entry& e, uint32_t flags, bool& first_header) {
+  switch (e.kind) {
+    case ini_entry_kind::group_header: {
+      size_t blank = (flags & BlankLineBetweenGroups) && !first_header ? 2 : 0;
+      first_header = false;
+      return blank + e.name.size + 4;
+    }
+    case ini_entry_kind::comment: return e.body.size + 4;
+    case ini_entry_kind::key: return e.name.size + ((flags & CompactSeparator) ? 1 : 3) + e.body.size + 2;
+    case ini_entry_kind::unparsed: break;
+  }
+  return 0;
+}
+
+char* PutEntry(char* out, const ini_entry& e, uint32_t flags, bool& first_header) {
+  switch (e.kind) {
+    case ini_entry_kind::group_header:
+      if ((flags & BlankLineBetweenGroups) && !first_header) out = Put(out, "\r\n");
+      first_header = false;
+      return Put(Put(Put(out, "["), View(e.name)), "]\r\n");
+    case ini_entry_kind::comment:
+      return Put(Put(Put(out, "; "), View(e.body)), "\r\n");
+    case ini_entry_kind::key:
+      return Put(Put(Put(Put(out, View(e.name)), (flags & CompactSeparator) ? "=" : " = "), View(e.body)), "\r\n");
+    case ini_entry_kind::unparsed: break;
+  }
+  return out;
+}
+
+// Whether a run's saved form starts with the blank line of its first header.
+bool StartsWithBlankLine(const ini_entry& run, uint32_t flags, bool first_header) {
+  return (flags & BlankLineBetweenGroups) && !first_header && run.body.size > 0 && run.body.data[0] == '[';
+}
+
+size_t NodeCount(const ini_document& document, ini_entry_kind kind) {
+  size_t count = 0;
+  for (const ini_entry* e = document.first; e; e = e->next) count += e->kind == kind;
+  return count;
+}
+
+// Calls `use` with the node itself, or with each line of an unparsed node.
+template <typename F>
+void ForEachEntryOf(const ini_entry& node, F use) {
+  if (node.kind != ini_entry_kind::unparsed) {
+    use(node);
+    return;
+  }
+  char* const end = node.body.data + node.body.size;
+  for (char* p = SkipBlankLines(node.body.data, end); p < end; p = SkipBlankLines(p, end)) {
+    char* line_end = FindLineEnd(p, end);
+    ini_entry e;
+    ParseLine(p, line_end, end, e);
+    use(e);
+    p = line_end;
+  }
+}
+
+struct verbatim_run {
+  size_t length;      // NotVerbatim: the run is written line by line
+  bool first_header;  // the save's state after the run
+};
+
+// The save's size; with `runs`, which unparsed runs (in order) can be copied
+// as they are, and how much of each.
+size_t MeasureSave(const ini_document& document, uint32_t flags, verbatim_run* runs) {
+  size_t size = document.with_bom == Utf8CodePage ? 5 : 0;
+  bool first_header = true;
+  for (const ini_entry* node = document.first; node; node = node->next) {
+    if (node->kind == ini_entry_kind::unparsed && runs) {
+      bool blank = StartsWithBlankLine(*node, flags, first_header);
+      verbatim_run& run = *runs++;
+      run.first_header = first_header;
+      run.length = VerbatimLength(*node, flags, run.first_header);
+      if (run.length != NotVerbatim) {
+        size += (blank ? 2 : 0) + run.length;
+        first_header = run.first_header;
+        continue;
+      }
+    }
+    ForEachEntryOf(*node, [&](const ini_entry& e) { size += EntrySize(e, flags, first_header); });
   }
   return size;
 }
 
-void BuildIniBytes(const ini_document& document, uint32_t flags, char* out) {
+void BuildSave(const ini_document& document, uint32_t flags, const verbatim_run* runs, char* out) {
   if (document.with_bom == Utf8CodePage) out = Put(out, "\xEF\xBB\xBF\r\n");
-  const std::string_view separator = (flags & CompactSeparator) ? "=" : " = ";
   bool first_header = true;
-  for (const ini_entry* e = document.first; e; e = e->next) {
-    switch (e->kind) {
-      case ini_entry_kind::group_header:
-        if ((flags & BlankLineBetweenGroups) && !first_header) out = Put(out, "\r\n");
-        first_header = false;
-        out = Put(Put(Put(out, "["), View(e->name)), "]\r\n");
-        break;
-      case ini_entry_kind::comment:
-        out = Put(Put(Put(out, "; "), View(e->body)), "\r\n");
-        break;
-      case ini_entry_kind::key:
-        out = Put(Put(Put(Put(out, View(e->name)), separator), View(e->body)), "\r\n");
-        break;
+  for (const ini_entry* node = document.first; node; node = node->next) {
+    if (node->kind == ini_entry_kind::unparsed && runs) {
+      const verbatim_run& run = *runs++;
+      if (run.length != NotVerbatim) {
+        if (StartsWithBlankLine(*node, flags, first_header)) out = Put(out, "\r\n");
+        if (run.length) std::memcpy(out, node->body.data, run.length);
+        out += run.length;
+        first_header = run.first_header;
+        continue;
+      }
     }
+    ForEachEntryOf(*node, [&](const ini_entry& e) { out = PutEntry(out, e, flags, first_header); });
   }
 }
 
-std::string IniSaveString(const ini_document& document, uint32_t flags) {
-  std::string bytes(IniSavedSize(document, flags), '\0');
-  BuildIniBytes(document, flags, bytes.data());
+}  // namespace
+
+size_t IniSavedSize(const ini_document& document, uint32_t flags) { return MeasureSave(document, flags, nullptr); }
+
+char* IniSavedBytes(const ini_document& document, uint32_t flags, size_t& size) {
+  size_t count = NodeCount(document, ini_entry_kind::unparsed);
+  std::unique_ptr<verbatim_run[]> runs(new (std::nothrow) verbatim_run[count ? count : 1]);
+  size = MeasureSave(document, flags, runs.get());  // without the table: line by line
+  char* bytes = new (std::nothrow) char[size ? size : 1];
+  if (bytes) BuildSave(document, flags, runs.get(), bytes);
   return bytes;
+}
+
+std::string IniSaveString(const ini_document& document, uint32_t flags) {
+  size_t size = 0;
+  std::unique_ptr<char[]> bytes(IniSavedBytes(document, flags, size));
+  return bytes ? std::string(bytes.get(), size) : std::string();
 }

@@ -1,7 +1,9 @@
 // The text model of an INI-style preference file: plain C++ on bytes, no Win32.
 // A file's bytes are decoded (byte-order mark or ISO 8859-1) into one buffer and
-// parsed in place; entries point into that buffer, and only what writes create
-// gets storage of its own (one chain, freed at once).
+// parsed in place; entries point into that buffer. Only the leading section and
+// the groups that get selected are made into entries: the rest stays unparsed
+// text until a save reads it line by line. What parsing and writes allocate
+// hangs on one chain, freed at once.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +17,12 @@ constexpr uint32_t BlankLineBetweenGroups = 2;  // empty line before every heade
 
 constexpr int Utf8CodePage = 65001;
 
-enum class ini_entry_kind : uint8_t { group_header, comment, key };
+enum class ini_entry_kind : uint8_t {
+  group_header,
+  comment,
+  key,
+  unparsed,  // whole lines of text not yet parsed, in `body`; never inside a group
+};
 
 struct ini_span {
   char* data;
@@ -33,14 +40,14 @@ struct ini_document {
   char* buffer;          // the allocation holding the decoded text
   char* text;            // decoded content, UTF-8
   size_t text_size;
-  ini_entry* parsed;     // one block with the entries made while parsing
-  char* written;         // chain of what writes allocated
+  char* written;         // chain of what parsing and writes allocated
   ini_entry* first;
   ini_entry* last;
   ini_entry* current_group;  // none: the leading section
   char* missing_group;       // selected but not found; the next write creates it
   size_t missing_group_size;
   bool changed;
+  bool writes_refused;  // a group search ran out of memory: no write may guess
   int with_bom;  // 0 or Utf8CodePage
 };
 
@@ -72,7 +79,17 @@ bool IniWriteText(ini_document& document, std::string_view key, std::string_view
 // digits beyond the 64-bit range saturate at the nearest bound.
 int64_t ParseIniInteger(std::string_view value);
 
-// The bytes a save writes, built in one buffer of the exact size.
-size_t IniSavedSize(const ini_document& document, uint32_t flags);
-void BuildIniBytes(const ini_document& document, uint32_t flags, char* out);
+// The entries in file order, unparsed text read line by line; `entry` is a copy.
+struct ini_cursor {
+  const ini_entry* node;
+  char* at;  // the reading position inside an unparsed node
+};
+ini_cursor IniFirstEntry(const ini_document& document);
+bool IniNextEntry(ini_cursor& cursor, ini_entry& entry);
+
+// The bytes a save writes, in one new[] buffer of the exact size, or null when
+// memory cannot be had. Text that is already in saved form is copied as it is.
+char* IniSavedBytes(const ini_document& document, uint32_t flags, size_t& size);
 std::string IniSaveString(const ini_document& document, uint32_t flags);
+// The same size, counted line by line: a cross-check for the copying above.
+size_t IniSavedSize(const ini_document& document, uint32_t flags);

@@ -51,8 +51,23 @@ void LoadDocument(HANDLE file) {
 
 std::wstring FolderOf(const std::wstring& path) {
   size_t cut = path.find_last_of(L"\\/");
-  if (cut == std::wstring::npos) return L".";
+  if (cut == std::wstring::npos) return L"";  // a bare name: the current folder
   return path.substr(0, cut + 1);
+}
+
+// A new file "crv<number>.tmp" in the folder of `path`, open for writing, or
+// null when the folder takes no new file. Made in one step, where the system's
+// temporary-name call would create, close and leave it to be opened again.
+HANDLE CreateTemporaryFileBeside(const std::wstring& path, std::wstring& temporary) {
+  const std::wstring folder = FolderOf(path);
+  DWORD number = GetTickCount() ^ (GetCurrentProcessId() << 16);
+  for (int attempt = 0; attempt < 100; ++attempt, ++number) {
+    temporary = folder + L"crv" + std::to_wstring(number % 100000) + L".tmp";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return nullptr;
+  }
+  return nullptr;
 }
 
 bool SaveInPlace(HANDLE file, const char* bytes, size_t size) {
@@ -65,20 +80,16 @@ bool SaveInPlace(HANDLE file, const char* bytes, size_t size) {
 // over the original: a save that fails part-way leaves the original as it was.
 // Returns false when no temporary file could be made at all.
 bool SaveThroughTemporaryFile(const char* bytes, size_t size) {
-  wchar_t temporary[MAX_PATH + 1] = {};
-  if (!GetTempFileNameW(FolderOf(Preferences.kept_path).c_str(), L"crv", 0, temporary)) return false;
-  HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DeleteFileW(temporary);
-    return false;
-  }
+  std::wstring temporary;
+  HANDLE file = CreateTemporaryFileBeside(Preferences.kept_path, temporary);
+  if (!file) return false;
   bool written = WriteAll(file, bytes, size) && FlushFileBuffers(file);
   CloseHandle(file);
   CloseHandle(Preferences.handle);
   Preferences.handle = nullptr;
-  if (!written || !MoveFileExW(temporary, Preferences.kept_path.c_str(),
+  if (!written || !MoveFileExW(temporary.c_str(), Preferences.kept_path.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileW(temporary);
+    DeleteFileW(temporary.c_str());
   }
   return true;
 }
@@ -95,10 +106,9 @@ void CreateAndWrite(const char* bytes, size_t size) {
 void Save() {
   if (!Preferences.document.changed) return;
   if (Preferences.handle && Preferences.read_only) return;  // changes of a read-only open are dropped
-  size_t size = IniSavedSize(Preferences.document, Preferences.flags);
-  std::unique_ptr<char[]> bytes(new (std::nothrow) char[size ? size : 1]);
+  size_t size = 0;
+  std::unique_ptr<char[]> bytes(IniSavedBytes(Preferences.document, Preferences.flags, size));
   if (!bytes) return;
-  BuildIniBytes(Preferences.document, Preferences.flags, bytes.get());
   if (!Preferences.handle) {
     CreateAndWrite(bytes.get(), size);
   } else if (!SaveThroughTemporaryFile(bytes.get(), size)) {
