@@ -103,6 +103,31 @@ TEST(PreferenceFile, ALockedFileCannotBeOpenedAndStaysAsItWas) {
   EXPECT_EQ(ReadBytes(path), original);
 }
 
+// A sparse file of 100 TB on the small tmpfs: its size is real, memory to read
+// it is not to be had.
+TEST(PreferenceFile, AFileThatCannotBeReadWholeIsNotSavedOver) {
+  if (GetDriveTypeW(L"T:\\") <= DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no small disk mounted as T:";
+  const std::wstring path = L"T:\\Handles-sparse.ini";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER size{};
+  size.QuadPart = 100LL << 40;
+  ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+  CloseHandle(file);
+
+  EXPECT_NE(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
+  EXPECT_TRUE(PreferenceFile::State().read_only) << "the content could not be read";
+  PreferenceFile::SelectGroup(L"2");
+  PreferenceFile::WriteInt(L"MenuHandle", 22);
+  PreferenceFile::Close();
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ((static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow, size.QuadPart)
+      << "not replaced by the one new group";
+  EXPECT_EQ(CountTemporaryFiles(L"T:\\"), 0);
+  DeleteFileW(path.c_str());
+}
+
 TEST(PreferenceFile, AFileOpenElsewhereForWritingCanStillBeRead) {
   scratch_folder folder;
   const std::wstring path = folder.path + L"Handles.ini";

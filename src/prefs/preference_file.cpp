@@ -1,5 +1,6 @@
 #include "prefs/preference_file.h"
 
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -36,17 +37,22 @@ bool ReadAll(HANDLE file, char* data, size_t size) {
   return true;
 }
 
-void LoadDocument(HANDLE file) {
+// False when the content could not be read whole (a read error, no memory
+// for it).
+bool LoadDocument(HANDLE file) {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) return;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0 ||
+      static_cast<uint64_t>(size.QuadPart) > std::numeric_limits<size_t>::max()) {
+    return false;
+  }
   size_t raw_size = static_cast<size_t>(size.QuadPart);
   char* buffer = AllocateIniBuffer(raw_size);
-  if (!buffer) return;
+  if (!buffer) return false;
   if (!ReadAll(file, IniRawArea(buffer, raw_size), raw_size)) {
     delete[] buffer;
-    return;
+    return false;
   }
-  ParseIniBuffer(Preferences.document, buffer, raw_size);
+  return ParseIniBuffer(Preferences.document, buffer, raw_size);
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -154,7 +160,9 @@ intptr_t Open(std::wstring_view name, uint32_t flags) {
     return 0;
   }
   Preferences.handle = file;
-  LoadDocument(file);
+  // A file whose content could not be had must not be saved over with what
+  // little the writes add: its changes are dropped, as for a read-only open.
+  if (!LoadDocument(file)) Preferences.read_only = true;
   Preferences.document.with_bom = Utf8CodePage;
   return reinterpret_cast<intptr_t>(file);
 }
