@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Makes the Wine prefix the tests run in: headless (null graphics driver) and
-# without the crash dialog. Usage: wine-prefix.sh PREFIX [x11]
+# without the crash dialog. Usage: wine-prefix.sh PREFIX [null|x11|monitors]
+#   x11       one 1280x800 virtual desktop, for the demo's screenshots
+#   monitors  Wine's X11 driver on the whole X display: its monitors from
+#             Xinerama, windows placed and maximized by Wine itself
 set -euo pipefail
 prefix=$1
 driver=${2:-null}
@@ -11,6 +14,10 @@ if [ ! -f "$prefix/.corvalin-$driver" ]; then
   wineserver -w
   if [ "$driver" = null ]; then
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  elif [ "$driver" = monitors ]; then
+    # RandR would report one output; Xinerama reports every screen.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   else
     # A virtual desktop: Wine draws frames and maximizes windows itself, with no
     # window manager on the X server.

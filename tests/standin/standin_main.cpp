@@ -6,6 +6,10 @@
 //                                    the window's state afterwards
 //   standin_ide demo SHOTS_FOLDER    the whole job: type 1 and type 2, each in and
 //                                    out, with the state and a screenshot after each step
+//   standin_ide monitors             type 1 in and out with the IDE maximized on
+//                                    each monitor in turn; exit code 0 when every
+//                                    monitor gets the same layout, 1 when not, 2
+//                                    with fewer than two monitors
 #include <windows.h>
 
 #include <string>
@@ -113,6 +117,70 @@ int Demo(const std::wstring& shots) {
   return 0;
 }
 
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  GetMonitorInfoW(monitor, &info);
+  reinterpret_cast<std::vector<RECT>*>(list)->push_back(info.rcMonitor);
+  return TRUE;
+}
+
+std::wstring Describe(const RECT& r) {
+  return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L")-(" + std::to_wstring(r.right) + L", " +
+         std::to_wstring(r.bottom) + L")";
+}
+
+bool SamePlace(const RECT& a, const RECT& b) { return a.left == b.left && a.top == b.top; }
+
+// Type 1 in and out with the IDE on each monitor. The layout inside the window
+// must not depend on where the window is: the splitter and the tab control at
+// the same places on every monitor (their sizes follow the monitor's), the tab
+// control's corner inside the splitter.
+int Monitors() {
+  std::vector<RECT> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  for (const RECT& m : monitors) Print(L"monitor " + Describe(m));
+  if (monitors.size() < 2) {
+    Print(L"fewer than two monitors: nothing to compare");
+    return 2;
+  }
+  scratch_folder tool_folder;
+  const std::wstring tool = InstallTool(tool_folder.path);
+  run_options options;
+  options.folder = tool_folder.path;
+  bool all_right = true;
+  std::vector<ide_state> entered;
+  for (const RECT& m : monitors) {
+    ide_options placement;
+    placement.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440};
+    standin_ide* ide = StartStandinIde(placement);
+    const ide_window_set& windows = WindowsOf(ide);
+    RECT frame{};
+    GetWindowRect(windows.main_window, &frame);
+    Print(L"IDE on monitor " + Describe(m) + L", window " + Describe(frame));
+    process_run in = RunProcess(tool, L"/fullscreentype=1", options);
+    const ide_state inside = ReadIdeState(windows);
+    Print(L"  entered: " + DescribeIdeState(inside));
+    process_run out = RunProcess(tool, L"/fullscreentype=1", options);
+    const ide_state after = ReadIdeState(windows);
+    Print(L"  left:    " + DescribeIdeState(after));
+    RECT splitter_area{0, 0, inside.splitter.right - inside.splitter.left, inside.splitter.bottom - inside.splitter.top};
+    POINT corner{inside.tab_control.left, inside.tab_control.top};
+    bool right = in.exit_code == 0 && out.exit_code == 0 && in.boxes.empty() && out.boxes.empty() &&
+                 PtInRect(&splitter_area, corner) && (after.style & WS_BORDER) && after.tool_bar_visible &&
+                 after.maximized;
+    if (!entered.empty()) {
+      right = right && SamePlace(inside.splitter, entered[0].splitter) &&
+              SamePlace(inside.tab_control, entered[0].tab_control);
+    }
+    Print(right ? L"  same layout, tab control inside the splitter" : L"  WRONG layout on this monitor");
+    all_right = all_right && right;
+    entered.push_back(inside);
+    StopStandinIde(ide);
+  }
+  return all_right ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -122,6 +190,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"hold") return Hold();
   if (mode == L"run") return Run(arguments);
   if (mode == L"demo" && !arguments.empty()) return Demo(arguments[0]);
-  Print(L"usage: standin_ide hold | run [--no-windows] [ARGUMENTS] | demo SHOTS_FOLDER");
+  if (mode == L"monitors") return Monitors();
+  Print(L"usage: standin_ide hold | run [--no-windows] [ARGUMENTS] | demo SHOTS_FOLDER | monitors");
   return 2;
 }
