@@ -2,22 +2,34 @@
 # Starts or ends the one wineserver a test run shares. Starting also brings up
 # Wine's background services here, with their output going nowhere: started by a
 # test instead, they would inherit its output pipe and hold the test open.
-# Where root may mount, a 64 KiB tmpfs becomes drive T: for the full-disk test.
+# Where root may mount, a 64 KiB tmpfs becomes drive T: for the full-disk test,
+# and a read-only one holding a copy of Corvalin.exe and an empty folder "start"
+# becomes drive U: (as root
+# Wine ignores the read-only attribute; a read-only mount it cannot ignore).
 # Usage: wine-session.sh start|stop PREFIX
 set -u
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 small_disk=$WINEPREFIX/../small-disk
+read_only_disk=$WINEPREFIX/../read-only-disk
+tool=$WINEPREFIX/../bin/Corvalin.exe
 case $1 in
   start)
     mkdir -p "$small_disk"
     mountpoint -q "$small_disk" || mount -t tmpfs -o size=64k tmpfs "$small_disk" 2>/dev/null
     if mountpoint -q "$small_disk"; then ln -sfn "$small_disk" "$WINEPREFIX/dosdevices/t:"; fi
+    mkdir -p "$read_only_disk"
+    mountpoint -q "$read_only_disk" && umount "$read_only_disk"
+    if [ -f "$tool" ] && mount -t tmpfs -o size=1m tmpfs "$read_only_disk" 2>/dev/null; then
+      cp "$tool" "$read_only_disk/" && mkdir "$read_only_disk/start" && mount -o remount,ro "$read_only_disk" &&
+        ln -sfn "$read_only_disk" "$WINEPREFIX/dosdevices/u:"
+    fi
     wineserver -p >/dev/null 2>&1 </dev/null
     wine cmd.exe /c exit >/dev/null 2>&1 </dev/null
     exit 0 ;;
   stop)
     wineserver -k >/dev/null 2>&1
-    rm -f "$WINEPREFIX/dosdevices/t:"
+    rm -f "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/u:"
     mountpoint -q "$small_disk" && umount "$small_disk"
+    mountpoint -q "$read_only_disk" && umount "$read_only_disk"
     exit 0 ;;
 esac

@@ -19,6 +19,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   layout_argument = ReadLayoutArgument();
   parent_process_id = FindParentProcessId();
   DiscoverIdeWindows(parent_process_id);
-  if (!layout_argument.empty()) SwitchLayout(IdeWindows, layout_argument);
+  if (!layout_argument.empty()) SwitchLayoutGuarded(IdeWindows, layout_argument);
   ExitTool();
 }

@@ -1,5 +1,6 @@
 #include "driver/switch.h"
 
+#include "driver/run.h"
 #include "prefs/preference_file.h"
 
 namespace {
@@ -122,4 +123,39 @@ void SwitchLayoutWith(const window_calls& calls, const ide_windows& windows, con
 
 void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument) {
   SwitchLayoutWith(SystemWindowCalls, windows, layout_argument);
+}
+
+bool IdeAnswers(HWND main_window) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(main_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, IdeAnswerTimeoutMs,
+                             &result) != 0;
+}
+
+namespace {
+
+DWORD WINAPI EndToolUnlessSignalled(void* finished) {
+  if (WaitForSingleObject(finished, SwitchTimeoutMs) == WAIT_TIMEOUT) ExitTool();
+  return 0;
+}
+
+// A thread that ends the tool when the switch takes longer than allowed.
+struct switch_watchdog {
+  HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = finished ? CreateThread(nullptr, 0, EndToolUnlessSignalled, finished, 0, nullptr) : nullptr;
+  ~switch_watchdog() {
+    if (finished) SetEvent(finished);
+    if (thread) {
+      WaitForSingleObject(thread, INFINITE);
+      CloseHandle(thread);
+    }
+    if (finished) CloseHandle(finished);
+  }
+};
+
+}  // namespace
+
+void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument) {
+  if (!IdeAnswers(windows.main_window)) return;  // busy or hung: the window stays as it is
+  switch_watchdog watchdog;
+  SwitchLayout(windows, layout_argument);
 }

@@ -37,5 +37,16 @@ std::wstring HandleGroupName(HWND main_window);
 // to the monitor that holds the main window, 50 pixels lower.
 POINT TabControlPosition(RECT tab_control_on_screen, POINT monitor_origin);
 
+// Every window call of the switch waits until the IDE's thread has handled it.
+// The switch starts only when the IDE answers within IdeAnswerTimeoutMs, and
+// the tool ends (exit code 0) if the switch has not finished within
+// SwitchTimeoutMs, so that an IDE that stops handling messages cannot keep it
+// waiting for ever.
+constexpr unsigned IdeAnswerTimeoutMs = 5000;
+constexpr unsigned SwitchTimeoutMs = 15000;
+bool IdeAnswers(HWND main_window);
+// The switch between IdeAnswers and the end of the time allowed for it.
+void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument);
+
 void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument);
 void SwitchLayoutWith(const window_calls& calls, const ide_windows& windows, const std::wstring& layout_argument);

@@ -15,6 +15,7 @@ struct standin_ide {
 namespace {
 
 constexpr UINT RunActionMessage = WM_APP + 1;
+constexpr UINT PauseMessage = WM_APP + 2;
 constexpr int ToolBarHeight = 28;
 constexpr int FileTabBarHeight = 24;
 constexpr int TabControlHeight = 130;
@@ -27,6 +28,13 @@ struct ide_action {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_CLOSE) return 0;  // the test decides when the IDE ends
+  if (message == WM_STYLECHANGED && InSendMessage()) {  // changed by the tool, not by the IDE itself
+    if (auto* o = reinterpret_cast<const ide_options*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
+      if (o->pause_at_style_change_ms) Sleep(o->pause_at_style_change_ms);
+      if (o->destroy_at_style_change) DestroyWindow(window);
+      return 0;
+    }
+  }
   return DefWindowProcW(window, message, w, l);
 }
 
@@ -149,6 +157,7 @@ void MakeWindows(standin_ide& ide) {
                                   b.left, b.top, b.right - b.left, b.bottom - b.top, nullptr, w.menu,
                                   GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(w.main_window, GWL_STYLE, style);
+  SetWindowLongPtrW(w.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide.options));
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   int width = work.right - work.left, height = work.bottom - work.top - 60;
@@ -173,6 +182,10 @@ DWORD WINAPI IdeThread(void* parameter) {
       auto* action = reinterpret_cast<ide_action*>(message.lParam);
       action->action(action->context);
       SetEvent(action->done);
+      continue;
+    }
+    if (message.hwnd == nullptr && message.message == PauseMessage) {
+      Sleep(static_cast<DWORD>(message.wParam));
       continue;
     }
     TranslateMessage(&message);
@@ -253,6 +266,10 @@ void RunOnIdeThread(standin_ide* ide, void (*action)(void*), void* context) {
   PostThreadMessageW(ide->thread_id, RunActionMessage, 0, reinterpret_cast<LPARAM>(&request));
   WaitForSingleObject(request.done, INFINITE);
   CloseHandle(request.done);
+}
+
+void PauseIde(standin_ide* ide, DWORD milliseconds) {
+  PostThreadMessageW(ide->thread_id, PauseMessage, milliseconds, 0);
 }
 
 void StopStandinIde(standin_ide* ide) {

@@ -25,6 +25,9 @@ struct ide_options {
   bool tab_control = true;
   bool tab_control_as_grandchild = false;  // inside a panel inside the splitter
   RECT normal_bounds = {60, 40, 860, 600};
+  // Hostile behaviour when the main window's style is changed by another process:
+  DWORD pause_at_style_change_ms = 0;    // the IDE's thread stops handling messages this long
+  bool destroy_at_style_change = false;  // the main window is destroyed
 };
 
 struct ide_window_set {
@@ -42,6 +45,8 @@ standin_ide* StartStandinIde(const ide_options& options);
 const ide_window_set& WindowsOf(const standin_ide* ide);
 // Runs `action` on the IDE's own thread and waits for it.
 void RunOnIdeThread(standin_ide* ide, void (*action)(void* context), void* context);
+// The IDE's thread stops handling messages for `milliseconds`, from now.
+void PauseIde(standin_ide* ide, DWORD milliseconds);
 void StopStandinIde(standin_ide* ide);
 
 struct ide_state {

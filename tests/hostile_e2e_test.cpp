@@ -1,0 +1,332 @@
+// Inputs a user's machine can really produce, against the real Corvalin.exe and
+// the stand-in IDE. Every run must end by itself with exit code 0 and no box
+// (no fault report, no crash), leave the IDE window switched as specified or
+// untouched, and damage no file it was not to write.
+#include <cstdint>
+#include <functional>
+
+#include "ide_fixture.h"
+#include "prefs/preference_file.h"
+
+namespace {
+
+enum class layout { untouched, type_1, type_2, border_only };
+
+::testing::AssertionResult HasLayout(const ide_state& before, const ide_state& now, layout expected) {
+  const bool border = now.style & WS_BORDER, menu = now.menu != nullptr;
+  bool right = false;
+  switch (expected) {
+    case layout::untouched:
+      right = now.style == before.style && now.menu == before.menu && now.tool_bar_visible;
+      break;
+    case layout::type_1:
+      right = !border && !menu && !now.tool_bar_visible && !now.file_tab_bar_visible;
+      break;
+    case layout::type_2:
+      right = !border && !menu && now.tool_bar_visible && now.file_tab_bar_visible;
+      break;
+    case layout::border_only:
+      right = !border && now.menu == before.menu && now.tool_bar_visible && now.file_tab_bar_visible;
+      break;
+  }
+  if (right) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(now));
+}
+
+// Back to the normal layout; under Wine the menu cannot come back from another process.
+::testing::AssertionResult IsNormal(const ide_state& now) {
+  if ((now.style & WS_BORDER) && now.tool_bar_visible && now.file_tab_bar_visible && now.maximized &&
+      !now.menu_property) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(now));
+}
+
+std::string Repeat(const std::string& piece, size_t times) {
+  std::string out;
+  out.reserve(piece.size() * times);
+  for (size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+std::string Group(HWND window, int64_t menu) {
+  std::string text = "[";
+  text.append(std::to_string(reinterpret_cast<intptr_t>(window))).append("]\r\nMenuHandle = ");
+  return text.append(std::to_string(menu)).append("\r\n");
+}
+
+// The menu handle "Handles.ini" keeps for the window, or -1.
+int64_t RecordedMenu(const std::wstring& file, HWND window) {
+  PreferenceFile::Open(file, BlankLineBetweenGroups);
+  int64_t menu = -1;
+  if (PreferenceFile::SelectGroup(std::to_wstring(reinterpret_cast<intptr_t>(window)))) {
+    menu = PreferenceFile::ReadInt(L"MenuHandle", -1);
+  }
+  PreferenceFile::Close();
+  return menu;
+}
+
+int64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+}  // namespace
+
+class Hostile : public WithStandinIde {
+ protected:
+  // A fresh IDE for each case of a table.
+  const ide_window_set& RestartIde(const ide_options& options = {}) {
+    StopStandinIde(ide);
+    ide = nullptr;
+    return StartIde(options);
+  }
+  process_run Run(const std::wstring& arguments, const run_options& options) {
+    return RunProcess(tool, arguments, options);
+  }
+  run_options InFolder() const {
+    run_options options;
+    options.folder = folder.path;
+    return options;
+  }
+};
+
+TEST_F(Hostile, CommandLines) {
+  const std::wstring prefix = L"\"" + tool + L"\" ";
+  const size_t longest = 32766 - prefix.size();  // CreateProcessW takes 32,767 characters with the terminator
+  std::wstring repeated;
+  while (repeated.size() + 17 <= longest) repeated += L"/fullscreentype=1";
+  std::wstring separate;
+  while (separate.size() + 18 <= longest) separate += L"/fullscreentype=1 ";
+  const struct {
+    const char* label;
+    std::wstring arguments;
+    layout expected;
+  } cases[] = {
+      {"32,767 characters", L"/fullscreentype=2" + std::wstring(longest - 17, L'x'), layout::border_only},
+      {"an unclosed quote", L"\"/fullscreentype=1", layout::type_1},
+      {"a quote inside", L"/fullscreen\"type=2", layout::type_2},
+      {"only quotes", L"\"\"\"\"", layout::untouched},
+      {"one quote", L"\"", layout::untouched},
+      {"a tab before", L"\t/fullscreentype=1", layout::border_only},
+      {"a no-break space after", L"/fullscreentype=1\u00A0", layout::border_only},
+      {"outside the BMP", L"/fullscreentype=\U0001F600", layout::border_only},
+      {"a lone surrogate", L"/FULLSCREENTYPE=\xD83D", layout::border_only},
+      {"one argument of repetitions", repeated, layout::border_only},
+      {"as many separate arguments", separate, layout::type_1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const ide_window_set& w = RestartIde();
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(c.arguments, InFolder())));
+    EXPECT_TRUE(HasLayout(before, State(), c.expected));
+    if (c.expected != layout::untouched) {
+      ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+      EXPECT_TRUE(IsNormal(State()));
+    }
+    EXPECT_EQ(RecordedMenu(folder.path + L"Handles.ini", w.main_window),
+              c.expected == layout::untouched ? -1 : reinterpret_cast<intptr_t>(w.menu));
+    DeleteFileW((folder.path + L"Handles.ini").c_str());
+  }
+}
+
+TEST_F(Hostile, HandlesIniContents) {
+  const std::wstring file = folder.path + L"Handles.ini";
+  uint32_t seed = 12345;
+  std::string random(64 * 1024, '\0');
+  for (char& c : random) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("[1]\r\nMenuHandle = 7\r\n")) utf16.append(1, c).append(1, '\0');
+  const std::string big = Repeat("[65537]\r\nMenuHandle = 1234567\r\n\r\n", 50 * 1024 * 1024 / 33);
+  const struct {
+    const char* label;
+    std::function<std::string(HWND)> content;
+  } cases[] = {
+      {"random bytes", [&](HWND) { return random; }},
+      {"NUL bytes", [](HWND) { return std::string(4096, '\0') + "\r\n[1]\r\nk=2\r\n"; }},
+      {"invalid UTF-8 after the mark", [](HWND) { return std::string("\xEF\xBB\xBF\xC3\x28[\xFF\xFE]\r\nk\x80=\xC0\r\n"); }},
+      {"UTF-16", [&](HWND) { return utf16; }},
+      {"50 MB", [&](HWND) { return big; }},
+      {"a 1 MB line", [](HWND) { return std::string(1024 * 1024, 'a'); }},
+      {"a group name of 100,000 characters", [](HWND) { return "[" + std::string(100000, 'g') + "]\r\nk=1\r\n"; }},
+      {"thousands of duplicate groups", [](HWND window) { return Repeat(Group(window, 1), 3000); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const ide_window_set& w = RestartIde();
+    const std::string original = c.content(w.main_window);
+    WriteBytes(file, original);
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", InFolder())));
+    EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
+    EXPECT_EQ(RecordedMenu(file, w.main_window), reinterpret_cast<intptr_t>(w.menu));
+    EXPECT_GE(FileSize(file), static_cast<int64_t>(original.size()) / 2) << "the content was kept, not cut";
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", InFolder())));
+    EXPECT_TRUE(IsNormal(State()));
+  }
+  // The duplicates after the first group stay as they were.
+  const std::string saved = ReadBytes(file);
+  size_t stale = 0;
+  for (size_t at = 0; (at = saved.find("MenuHandle = 1\r\n", at)) != std::string::npos; ++at) ++stale;
+  EXPECT_EQ(stale, 2999u);
+}
+
+TEST_F(Hostile, HandlesIniThatCannotBeUsed) {
+  const std::wstring file = folder.path + L"Handles.ini";
+  const std::string original = "\xEF\xBB\xBF\r\n[1]\r\nMenuHandle = 11\r\n";
+  {
+    SCOPED_TRACE("a folder of that name");
+    RestartIde();
+    ASSERT_TRUE(CreateDirectoryW(file.c_str(), nullptr));
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    EXPECT_TRUE(IsNormal(State())) << "the menu handle came from the window property";
+    EXPECT_TRUE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryW(file.c_str());
+  }
+  {
+    SCOPED_TRACE("held open by another process without sharing");
+    RestartIde();
+    WriteBytes(file, original);
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    EXPECT_TRUE(IsNormal(State()));
+    CloseHandle(held);
+    EXPECT_EQ(ReadBytes(file), original);
+  }
+  {
+    SCOPED_TRACE("read-only attribute");
+    const ide_window_set& w = RestartIde();
+    WriteBytes(file, original);
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", InFolder())));
+    EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
+    // Windows keeps the file as it was; Wine, run as root, writes it anyway.
+    const std::string now = ReadBytes(file);
+    EXPECT_TRUE(now == original || RecordedMenu(file, w.main_window) == reinterpret_cast<intptr_t>(w.menu));
+    EXPECT_EQ(now.substr(0, original.size()), original) << "what was there stays";
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", InFolder())));
+    EXPECT_TRUE(IsNormal(State()));
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+TEST_F(Hostile, Environments) {
+  const std::wstring long_value = L"C:\\" + std::wstring(300, L'a');
+  const struct {
+    const char* label;
+    std::optional<std::wstring> appdata;
+  } cases[] = {
+      {"appdata unset", std::nullopt},
+      {"appdata empty", L""},
+      {"appdata a missing folder", folder.path + L"missing\\deeper"},
+      {"appdata longer than 260 characters", long_value},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    RestartIde();
+    run_options options = InFolder();
+    options.environment = {{L"APPDATA", c.appdata}};
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", options)));
+    EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", options)));
+    EXPECT_TRUE(IsNormal(State()));
+  }
+}
+
+// U: is a read-only mount holding a copy of the tool and an empty folder
+// "start", when the test session could make one.
+TEST_F(Hostile, FoldersThatCannotBeWritten) {
+  if (GetFileAttributesW(L"U:\\Corvalin.exe") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no read-only disk as U:";
+  {
+    SCOPED_TRACE("started in a folder that cannot be written");
+    RestartIde();
+    run_options options;
+    options.folder = L"U:\\start\\";
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", options)));
+    EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
+    EXPECT_TRUE(Exists(folder.path + L"Handles.ini")) << "in the tool's own folder";
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", options)));
+    EXPECT_TRUE(IsNormal(State()));
+  }
+  {
+    SCOPED_TRACE("started in a folder that cannot be written and holds a Corvalin.exe");
+    RestartIde();
+    DeleteFileW((folder.path + L"Handles.ini").c_str());
+    run_options options;
+    options.folder = L"U:\\";
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", options)));
+    EXPECT_TRUE(HasLayout(before, State(), layout::type_2)) << "that folder stays the working folder";
+    EXPECT_FALSE(Exists(L"U:\\Handles.ini"));
+    EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", options)));
+    EXPECT_TRUE(IsNormal(State())) << "the menu handle came from the window property";
+  }
+  {
+    SCOPED_TRACE("the tool kept in a folder that cannot be written");
+    tool = L"U:\\Corvalin.exe";
+    RestartIde();
+    const ide_state before = State();
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
+    EXPECT_FALSE(Exists(L"U:\\Handles.ini"));
+    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    EXPECT_TRUE(IsNormal(State())) << "the menu handle came from the window property";
+  }
+}
+
+TEST_F(Hostile, TheMainWindowDestroyedWhileTheToolRuns) {
+  ide_options options;
+  options.destroy_at_style_change = true;
+  const ide_window_set& w = StartIde(options);
+  ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+  EXPECT_FALSE(IsWindow(w.main_window));
+}
+
+TEST_F(Hostile, AnIdeThatStopsHandlingMessagesForAWhile) {
+  ide_options options;
+  options.pause_at_style_change_ms = 2000;
+  StartIde(options);
+  const ide_state before = State();
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+  EXPECT_GE(GetTickCount64() - start, 2000u) << "the tool waited for the IDE";
+  EXPECT_TRUE(HasLayout(before, State(), layout::type_1)) << "and finished the switch";
+}
+
+TEST_F(Hostile, AnIdeThatDoesNotAnswerIsLeftAlone) {
+  StartIde();
+  const ide_state before = State();
+  PauseIde(ide, 8000);  // longer than the tool waits for an answer
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+  const ULONGLONG waited = GetTickCount64() - start;
+  EXPECT_GE(waited, 4500u);
+  EXPECT_LT(waited, 7500u) << "the tool gave up before the IDE came back";
+  Sleep(static_cast<DWORD>(8500 - waited));
+  EXPECT_TRUE(HasLayout(before, State(), layout::untouched));
+  EXPECT_FALSE(Exists(folder.path + L"Handles.ini")) << "nothing recorded for a switch that did not happen";
+}
+
+TEST_F(Hostile, AnIdeThatStopsForGoodInTheMiddleDoesNotHoldTheTool) {
+  ide_options options;
+  options.pause_at_style_change_ms = 20000;  // longer than the switch may take
+  StartIde(options);
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+  const ULONGLONG waited = GetTickCount64() - start;
+  EXPECT_GE(waited, 14500u);
+  EXPECT_LT(waited, 19000u) << "the tool ended before the IDE came back";
+}
