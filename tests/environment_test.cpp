@@ -57,6 +57,7 @@ TEST_F(InScratchFolder, DrivesAndDotPathsAreFolders) {
   EXPECT_EQ(QueryFileSize(L"Q:"), NothingThere) << "no such drive";
   EXPECT_EQ(QueryFileSize(L".."), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"..\\"), IsDirectory);
+  EXPECT_EQ(QueryFileSize(L"\\\\no-such-server\\share"), NothingThere) << "a share the search cannot reach";
 }
 
 TEST_F(InScratchFolder, OverlongPathsAreNeverCutToAnotherName) {

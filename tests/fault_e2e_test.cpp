@@ -96,6 +96,12 @@ TEST_F(Faults, AFaultUnderCppCleanupsIsStillReported) {
   EXPECT_EQ(lines[8], L"Ziel-Speicheradresse:  8000");
 }
 
+TEST_F(Faults, AFaultBelowMoreFramesThanTheWalkTakesIsReported) {
+  std::vector<std::wstring> lines = Report(Probe(L"deep"));
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[6], L"Fehlermeldung: Invalid memory access");
+}
+
 TEST_F(Faults, AFrameWithItsOwnHandlerKeepsTheFault) {
   process_run run = Probe(L"own-handler");
   EXPECT_TRUE(run.finished);

@@ -22,6 +22,13 @@ void __attribute__((noinline)) WriteThroughInvalidPointer() { *Nowhere = 1; }
 
 void FaultingReport() { WriteThroughInvalidPointer(); }
 
+// More frames than the handler walks before it stops looking for one of its own.
+int __attribute__((noinline)) FaultFramesDeep(int depth) {
+  volatile int kept = depth;  // read after the call: each level keeps its frame
+  if (depth == 0) WriteThroughInvalidPointer();
+  return depth == 0 ? 0 : FaultFramesDeep(depth - 1) + kept;
+}
+
 volatile LONG OwnHandlerRan = 0;
 
 extern "C" int HandleEverything(EXCEPTION_POINTERS*) {
@@ -51,6 +58,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (mode == L"divide") Zero = 10 / Zero;
   if (mode == L"unknown") RaiseException(0xE0000001, 0, 0, nullptr);
   if (mode == L"cleanups") FaultUnderCleanups();
+  if (mode == L"deep") Zero = FaultFramesDeep(1100);
   if (mode == L"own-handler") {
     FaultUnderOwnHandler();
     RemoveFaultHandler();

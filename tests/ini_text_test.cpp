@@ -197,6 +197,21 @@ TEST(IniText, GroupsAreFoundInFileOrderWhateverWasSelectedBefore) {
   EXPECT_EQ(IniReadInt(ini.document, "new", 0), 0) << "the key went to [Y], not to its neighbour";
   ASSERT_EQ(IniSelectGroup(ini.document, ""), 1);
   EXPECT_EQ(IniReadInt(ini.document, "lead", 9), 0);
+  ASSERT_EQ(IniSelectGroup(ini.document, "Z"), 1) << "found again among the parsed entries";
+  EXPECT_EQ(IniReadInt(ini.document, "k", 0), 4);
   EXPECT_EQ(ini.Saved(),
             Mark + "lead = 0\r\n[x]\r\nk = 1\r\n[Y]\r\nk = 2\r\nnew = 7\r\n[y]\r\nk = 3\r\n[z]\r\nk = 4\r\n");
+}
+
+TEST(IniText, TheCursorYieldsEveryEntryInFileOrder) {
+  parsed ini(Mark + "top = 0\r\n[a]\r\nk = 1\r\n\r\n; c\r\n[b]\r\nj = 2\r\n");
+  IniSelectGroup(ini.document, "b");  // parsed: the leading section and [b]; [a] stays text
+  std::string seen;
+  ini_cursor cursor = IniFirstEntry(ini.document);
+  for (ini_entry e; IniNextEntry(cursor, e);) {
+    seen.append(1, "hck"[static_cast<int>(e.kind)]).append(View(e.name)).append("/").append(View(e.body)).append(" ");
+  }
+  EXPECT_EQ(seen, "ktop/0 ha/ kk/1 c/c hb/ kj/2 ");
+  EXPECT_EQ(ini.Saved(BlankLineBetweenGroups), Mark + "top = 0\r\n[a]\r\nk = 1\r\n; c\r\n\r\n[b]\r\nj = 2\r\n")
+      << "the blank line inside [a] is dropped, one comes before [b]";
 }

@@ -128,6 +128,19 @@ TEST(PreferenceFile, AFileThatCannotBeReadWholeIsNotSavedOver) {
   DeleteFileW(path.c_str());
 }
 
+// U:\inplace is a read-only folder with one writable file in it, when the test
+// session could make one: no temporary file can be made beside it.
+TEST(PreferenceFile, AWritableFileInAFolderThatIsNotIsSavedInPlace) {
+  const std::wstring path = L"U:\\inplace\\Handles.ini";
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no read-only disk as U:";
+  WriteBytes(path, Mark + "[1]\r\nMenuHandle = 11\r\n");
+  ASSERT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 11\r\n") << "the file itself can be written";
+  RecordMenu(path, L"2", 22);
+  EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n");
+  RecordMenu(path, L"1", 3);
+  EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 3\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "shorter: cut to size";
+}
+
 TEST(PreferenceFile, AFileOpenElsewhereForWritingCanStillBeRead) {
   scratch_folder folder;
   const std::wstring path = folder.path + L"Handles.ini";

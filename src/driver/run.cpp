@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "coverage.h"
 #include "fault/fault_handler.h"
 
 std::wstring layout_argument;
@@ -88,5 +89,6 @@ int ShowMessage(const std::wstring& caption, const std::wstring& text, uint32_t 
 
 void ExitTool() {
   RemoveFaultHandler();
+  FlushCoverage();
   ExitProcess(0);
 }

@@ -1,5 +1,6 @@
 #include "fault/fault_handler.h"
 
+#include "coverage.h"
 #include "driver/run.h"
 #include "fault/error_log.h"
 #include "fault/os_names.h"
@@ -104,6 +105,7 @@ LONG CALLBACK HandleFault(EXCEPTION_POINTERS* info) {
   if (InterlockedExchange(&Handler.reporting, 1) != 0) TerminateProcess(GetCurrentProcess(), 0);
   RecordFault(*info->ExceptionRecord);
   if (Handler.report) Handler.report();
+  FlushCoverage();
   TerminateProcess(GetCurrentProcess(), 0);
   return EXCEPTION_CONTINUE_SEARCH;
 }

@@ -133,14 +133,6 @@ std::string Utf8FromWide(std::wstring_view text) {
   return out;
 }
 
-std::wstring WideFromUtf8(std::string_view text) {
-  if (text.empty()) return {};
-  int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-  return out;
-}
-
 namespace PreferenceFile {
 
 intptr_t Open(std::wstring_view name, uint32_t flags) {

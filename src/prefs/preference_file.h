@@ -36,4 +36,3 @@ const preference_file& State();
 }  // namespace PreferenceFile
 
 std::string Utf8FromWide(std::wstring_view text);
-std::wstring WideFromUtf8(std::string_view text);
