@@ -51,8 +51,8 @@ struct snapshot_handle {
 
 std::wstring FirstArgument(std::wstring_view command_line) {
   command_line_cursor cursor{command_line, 0};
-  std::wstring_view token;
-  if (!NextToken(cursor, token) || !NextToken(cursor, token)) return {};
+  std::wstring_view program, token;
+  if (!NextToken(cursor, program) || !NextToken(cursor, token)) return {};
   std::wstring argument;
   argument.reserve(token.size());
   for (wchar_t c : token) {

@@ -8,6 +8,7 @@
 // The C++ runtime's personality routine. A frame that names it only runs C++
 // cleanups and never takes a processor fault. Weak, so that a program without
 // C++ exception frames does not link the runtime's unwinder for it.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the runtime's own name
 extern "C" EXCEPTION_DISPOSITION __gxx_personality_seh0(PEXCEPTION_RECORD, void*, PCONTEXT, PDISPATCHER_CONTEXT)
     __attribute__((weak));
 
