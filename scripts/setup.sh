@@ -4,7 +4,7 @@
 # the benchmarks and the Wine prefix the tests run in.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-packages=(cmake ninja-build googletest clang libclang-rt-14-dev
+packages=(cmake ninja-build googletest clang clang-tidy libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
           wine wine64 xvfb xauth xserver-xephyr imagemagick python3)
 missing=()
