@@ -103,10 +103,13 @@ TEST_F(Faults, AFaultBelowMoreFramesThanTheWalkTakesIsReported) {
 }
 
 TEST_F(Faults, AFrameWithItsOwnHandlerKeepsTheFault) {
-  process_run run = Probe(L"own-handler");
-  EXPECT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, 7u) << "the program went on after its handler";
-  EXPECT_TRUE(run.boxes.empty());
+  // Just below the frame with the handler, and below 50 levels of a recursion.
+  for (const wchar_t* mode : {L"own-handler", L"own-handler-deep"}) {
+    process_run run = Probe(mode);
+    EXPECT_TRUE(run.finished) << Narrow(mode);
+    EXPECT_EQ(run.exit_code, 7u) << Narrow(mode) << ": the program went on after its handler";
+    EXPECT_TRUE(run.boxes.empty()) << Narrow(mode);
+  }
   EXPECT_EQ(Log(), "<missing>");
 }
 

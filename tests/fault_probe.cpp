@@ -36,10 +36,13 @@ extern "C" int HandleEverything(EXCEPTION_POINTERS*) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Kept out of wWinMain: the handler it installs covers its whole function.
-void __attribute__((noinline)) FaultUnderOwnHandler() {
+// Kept out of wWinMain: the handler it installs covers its whole function (and
+// mingw allows one such handler per file). The fault comes below `depth` levels
+// of a recursion; the one call is stored after, so that it is no tail call and
+// stays inside the handler's range.
+void __attribute__((noinline)) FaultUnderOwnHandler(int depth) {
   __try1(HandleEverything) {
-    WriteThroughInvalidPointer();
+    Zero = FaultFramesDeep(depth);
   }
   __except1 {
   }
@@ -59,8 +62,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (mode == L"unknown") RaiseException(0xE0000001, 0, 0, nullptr);
   if (mode == L"cleanups") FaultUnderCleanups();
   if (mode == L"deep") Zero = FaultFramesDeep(1100);
-  if (mode == L"own-handler") {
-    FaultUnderOwnHandler();
+  if (mode == L"own-handler" || mode == L"own-handler-deep") {
+    FaultUnderOwnHandler(mode == L"own-handler" ? 0 : 50);
     RemoveFaultHandler();
     ExitProcess(OwnHandlerRan ? 7 : 8);  // 7: the program went on after its own handler
   }

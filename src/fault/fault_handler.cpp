@@ -78,14 +78,16 @@ bool SomeFrameHandles(const CONTEXT& faulting) {
     function = RtlLookupFunctionEntry(context.Rip, &image_base, nullptr);
   }
   for (int frame = 0; function && frame < MostFrames; ++frame) {
-    const DWORD64 address = context.Rip;
+    const DWORD64 stack = context.Rsp;
     const bool is_entry = image_base + function->BeginAddress == Handler.entry_function_begin;
     void* handler_data = nullptr;
     DWORD64 establisher = 0;
-    PEXCEPTION_ROUTINE handler = RtlVirtualUnwind(UNW_FLAG_EHANDLER, image_base, address, function, &context,
+    PEXCEPTION_ROUTINE handler = RtlVirtualUnwind(UNW_FLAG_EHANDLER, image_base, context.Rip, function, &context,
                                                   &handler_data, &establisher, nullptr);
     if (IsRealHandler(handler)) return true;
-    if (is_entry || context.Rip == 0 || context.Rip == address) return false;
+    // The stack pointer, not the return address, shows progress: every level of
+    // a recursion returns to the same address.
+    if (is_entry || context.Rip == 0 || context.Rsp <= stack) return false;
     function = RtlLookupFunctionEntry(context.Rip, &image_base, nullptr);
   }
   return false;
