@@ -110,9 +110,11 @@ int Demo(const std::wstring& shots) {
   step(L"2-type1-left.bmp", L"/fullscreentype=1");
   step(L"3-type2.bmp", L"/fullscreentype=2");
   step(L"4-type2-left.bmp", L"/fullscreentype=2");
-  Print(L"Handles.ini after the cycle:");
   std::string ini = ReadBytes(tool_folder.path + L"Handles.ini");
-  Print(std::wstring(ini.begin(), ini.end()));
+  const bool marked = ini.rfind("\xEF\xBB\xBF", 0) == 0;
+  Print(std::wstring(L"Handles.ini after the cycle") + (marked ? L" (after its UTF-8 byte-order mark):" : L":"));
+  if (marked) ini.erase(0, 3);
+  Print(std::wstring(ini.begin(), ini.end()));  // the record is ASCII
   StopStandinIde(ide);
   return 0;
 }
