@@ -53,8 +53,7 @@ int main() {
     double m = Median(p.times), low = Minimum(p.times);
     std::printf("%-24s %10.1f %10.1f %16.2f %16.2f\n", p.label, m * 1e3, low * 1e3, m / empty, low / empty_min);
   }
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  GetFileAttributesExW(tool.c_str(), GetFileExInfoStandard, &data);
-  std::printf("Corvalin.exe %lu bytes (%.1f KiB)\n", data.nFileSizeLow, data.nFileSizeLow / 1024.0);
+  const int64_t size = FileSize(tool);
+  std::printf("Corvalin.exe %lld bytes (%.1f KiB)\n", static_cast<long long>(size), size / 1024.0);
   return 0;
 }

@@ -5,8 +5,8 @@
 # Where root may mount, a 64 KiB tmpfs becomes drive T: for the full-disk test,
 # and a read-only one becomes drive U:, holding a copy of Corvalin.exe, an empty
 # folder "start" and "inplace\Handles.ini", a file that can be written in a
-# folder that cannot (as root
-# Wine ignores the read-only attribute; a read-only mount it cannot ignore).
+# folder that cannot (a bind mount). As root Wine ignores the read-only
+# attribute; a read-only mount it cannot ignore.
 # Usage: wine-session.sh start|stop PREFIX
 set -u
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -14,14 +14,17 @@ small_disk=$WINEPREFIX/../small-disk
 read_only_disk=$WINEPREFIX/../read-only-disk
 writable_file=$WINEPREFIX/../writable-Handles.ini
 tool=$WINEPREFIX/../bin/Corvalin.exe
+unmount_read_only_disk() {
+  mountpoint -q "$read_only_disk/inplace/Handles.ini" 2>/dev/null && umount "$read_only_disk/inplace/Handles.ini"
+  mountpoint -q "$read_only_disk" && umount "$read_only_disk"
+}
 case $1 in
   start)
     mkdir -p "$small_disk"
     mountpoint -q "$small_disk" || mount -t tmpfs -o size=64k tmpfs "$small_disk" 2>/dev/null
     if mountpoint -q "$small_disk"; then ln -sfn "$small_disk" "$WINEPREFIX/dosdevices/t:"; fi
     mkdir -p "$read_only_disk"
-    mountpoint -q "$read_only_disk/inplace/Handles.ini" 2>/dev/null && umount "$read_only_disk/inplace/Handles.ini"
-    mountpoint -q "$read_only_disk" && umount "$read_only_disk"
+    unmount_read_only_disk
     if [ -f "$tool" ] && mount -t tmpfs -o size=1m tmpfs "$read_only_disk" 2>/dev/null; then
       cp "$tool" "$read_only_disk/" && mkdir "$read_only_disk/start" "$read_only_disk/inplace" &&
         touch "$read_only_disk/inplace/Handles.ini" "$writable_file" && mount -o remount,ro "$read_only_disk" &&
@@ -35,7 +38,6 @@ case $1 in
     wineserver -k >/dev/null 2>&1
     rm -f "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/u:"
     mountpoint -q "$small_disk" && umount "$small_disk"
-    mountpoint -q "$read_only_disk/inplace/Handles.ini" 2>/dev/null && umount "$read_only_disk/inplace/Handles.ini"
-    mountpoint -q "$read_only_disk" && umount "$read_only_disk"
+    unmount_read_only_disk
     exit 0 ;;
 esac

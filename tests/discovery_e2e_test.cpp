@@ -17,11 +17,7 @@ struct held_process {
 
 BOOL CALLBACK FindIdeOf(HWND window, LPARAM parameter) {
   auto& held = *reinterpret_cast<held_process*>(parameter);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t name[32] = {};
-  GetClassNameW(window, name, 32);
-  if (owner != held.info.dwProcessId || wcscmp(name, L"WindowClass_2") != 0 || !IsWindowVisible(window)) return TRUE;
+  if (!IsVisibleWindowOf(window, held.info.dwProcessId, L"WindowClass_2")) return TRUE;
   held.main_window = window;
   return FALSE;
 }

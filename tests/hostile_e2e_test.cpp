@@ -66,12 +66,6 @@ int64_t RecordedMenu(const std::wstring& file, HWND window) {
   return menu;
 }
 
-int64_t FileSize(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 }  // namespace
 
 class Hostile : public WithStandinIde {
@@ -81,14 +75,6 @@ class Hostile : public WithStandinIde {
     StopStandinIde(ide);
     ide = nullptr;
     return StartIde(options);
-  }
-  process_run Run(const std::wstring& arguments, const run_options& options) {
-    return RunProcess(tool, arguments, options);
-  }
-  run_options InFolder() const {
-    run_options options;
-    options.folder = folder.path;
-    return options;
   }
 };
 
@@ -120,10 +106,10 @@ TEST_F(Hostile, CommandLines) {
     SCOPED_TRACE(c.label);
     const ide_window_set& w = RestartIde();
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(c.arguments, InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(c.arguments)));
     EXPECT_TRUE(HasLayout(before, State(), c.expected));
     if (c.expected != layout::untouched) {
-      ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+      ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
       EXPECT_TRUE(IsNormal(State()));
     }
     EXPECT_EQ(RecordedMenu(folder.path + L"Handles.ini", w.main_window),
@@ -159,11 +145,11 @@ TEST_F(Hostile, HandlesIniContents) {
     const std::string original = c.content(w.main_window);
     WriteBytes(file, original);
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
     EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
     EXPECT_EQ(RecordedMenu(file, w.main_window), reinterpret_cast<intptr_t>(w.menu));
     EXPECT_GE(FileSize(file), static_cast<int64_t>(original.size()) / 2) << "the content was kept, not cut";
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
     EXPECT_TRUE(IsNormal(State()));
   }
   // The duplicates after the first group stay as they were.
@@ -181,9 +167,9 @@ TEST_F(Hostile, HandlesIniThatCannotBeUsed) {
     RestartIde();
     ASSERT_TRUE(CreateDirectoryW(file.c_str(), nullptr));
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
     EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
     EXPECT_TRUE(IsNormal(State())) << "the menu handle came from the window property";
     EXPECT_TRUE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     RemoveDirectoryW(file.c_str());
@@ -195,9 +181,9 @@ TEST_F(Hostile, HandlesIniThatCannotBeUsed) {
     HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
     EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
     EXPECT_TRUE(IsNormal(State()));
     CloseHandle(held);
     EXPECT_EQ(ReadBytes(file), original);
@@ -208,13 +194,13 @@ TEST_F(Hostile, HandlesIniThatCannotBeUsed) {
     WriteBytes(file, original);
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
     EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
     // Windows keeps the file as it was; Wine, run as root, writes it anyway.
     const std::string now = ReadBytes(file);
     EXPECT_TRUE(now == original || RecordedMenu(file, w.main_window) == reinterpret_cast<intptr_t>(w.menu));
     EXPECT_EQ(now.substr(0, original.size()), original) << "what was there stays";
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
     EXPECT_TRUE(IsNormal(State()));
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
@@ -234,12 +220,12 @@ TEST_F(Hostile, Environments) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     RestartIde();
-    run_options options = InFolder();
+    run_options options = InToolFolder();
     options.environment = {{L"APPDATA", c.appdata}};
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", options)));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1", options)));
     EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", options)));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1", options)));
     EXPECT_TRUE(IsNormal(State()));
   }
 }
@@ -254,10 +240,10 @@ TEST_F(Hostile, FoldersThatCannotBeWritten) {
     run_options options;
     options.folder = L"U:\\start\\";
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", options)));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", options)));
     EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
     EXPECT_TRUE(Exists(folder.path + L"Handles.ini")) << "in the tool's own folder";
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", options)));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", options)));
     EXPECT_TRUE(IsNormal(State()));
   }
   {
@@ -267,11 +253,11 @@ TEST_F(Hostile, FoldersThatCannotBeWritten) {
     run_options options;
     options.folder = L"U:\\";
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", options)));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", options)));
     EXPECT_TRUE(HasLayout(before, State(), layout::type_2)) << "that folder stays the working folder";
     EXPECT_FALSE(Exists(L"U:\\Handles.ini"));
     EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=2", options)));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", options)));
     EXPECT_TRUE(IsNormal(State())) << "the menu handle came from the window property";
   }
   {
@@ -279,10 +265,10 @@ TEST_F(Hostile, FoldersThatCannotBeWritten) {
     tool = L"U:\\Corvalin.exe";
     RestartIde();
     const ide_state before = State();
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
     EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
     EXPECT_FALSE(Exists(L"U:\\Handles.ini"));
-    ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
     EXPECT_TRUE(IsNormal(State())) << "the menu handle came from the window property";
   }
 }
@@ -291,7 +277,7 @@ TEST_F(Hostile, TheMainWindowDestroyedWhileTheToolRuns) {
   ide_options options;
   options.destroy_at_style_change = true;
   const ide_window_set& w = StartIde(options);
-  ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   EXPECT_FALSE(IsWindow(w.main_window));
 }
 
@@ -301,7 +287,7 @@ TEST_F(Hostile, AnIdeThatStopsHandlingMessagesForAWhile) {
   StartIde(options);
   const ide_state before = State();
   const ULONGLONG start = GetTickCount64();
-  ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   EXPECT_GE(GetTickCount64() - start, 2000u) << "the tool waited for the IDE";
   EXPECT_TRUE(HasLayout(before, State(), layout::type_1)) << "and finished the switch";
 }
@@ -311,7 +297,7 @@ TEST_F(Hostile, AnIdeThatDoesNotAnswerIsLeftAlone) {
   const ide_state before = State();
   PauseIde(ide, 8000);  // longer than the tool waits for an answer
   const ULONGLONG start = GetTickCount64();
-  ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   const ULONGLONG waited = GetTickCount64() - start;
   EXPECT_GE(waited, 4500u);
   EXPECT_LT(waited, 7500u) << "the tool gave up before the IDE came back";
@@ -325,7 +311,7 @@ TEST_F(Hostile, AnIdeThatStopsForGoodInTheMiddleDoesNotHoldTheTool) {
   options.pause_at_style_change_ms = 20000;  // longer than the switch may take
   StartIde(options);
   const ULONGLONG start = GetTickCount64();
-  ASSERT_TRUE(Quietly(Run(L"/fullscreentype=1", InFolder())));
+  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   const ULONGLONG waited = GetTickCount64() - start;
   EXPECT_GE(waited, 14500u);
   EXPECT_LT(waited, 19000u) << "the tool ended before the IDE came back";

@@ -19,10 +19,19 @@ class WithStandinIde : public ::testing::Test {
     ide = StartStandinIde(options);
     return WindowsOf(ide);
   }
-  process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {
+  // Started in the tool's own folder, as the IDE usually starts it.
+  run_options InToolFolder() const {
     run_options options;
-    options.folder = start_folder.empty() ? folder.path : start_folder;
+    options.folder = folder.path;
+    return options;
+  }
+  process_run RunTool(const std::wstring& arguments, const run_options& options) {
     return RunProcess(tool, arguments, options);
+  }
+  process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {
+    run_options options = InToolFolder();
+    if (!start_folder.empty()) options.folder = start_folder;
+    return RunTool(arguments, options);
   }
   ide_state State() const { return ReadIdeState(WindowsOf(ide)); }
   std::string HandlesIni() const { return ReadBytes(folder.path + L"Handles.ini"); }

@@ -120,10 +120,7 @@ TEST(PreferenceFile, AFileThatCannotBeReadWholeIsNotSavedOver) {
   PreferenceFile::SelectGroup(L"2");
   PreferenceFile::WriteInt(L"MenuHandle", 22);
   PreferenceFile::Close();
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
-  EXPECT_EQ((static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow, size.QuadPart)
-      << "not replaced by the one new group";
+  EXPECT_EQ(FileSize(path), size.QuadPart) << "not replaced by the one new group";
   EXPECT_EQ(CountTemporaryFiles(L"T:\\"), 0);
   DeleteFileW(path.c_str());
 }

@@ -50,6 +50,12 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+int64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 std::wstring BuiltProgram(const std::wstring& name) {
   std::vector<wchar_t> self(32768);
   GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));

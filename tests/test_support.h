@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 // A new empty folder under the temporary folder, ending in a backslash.
@@ -13,6 +14,8 @@ void RemoveTree(const std::wstring& folder);
 std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 bool Exists(const std::wstring& path);
+// The size in bytes of the file, or -1 when there is none.
+int64_t FileSize(const std::wstring& path);
 
 // A program built beside the test executables.
 std::wstring BuiltProgram(const std::wstring& name);

@@ -134,6 +134,19 @@ char* SkipBlankLines(char* p, char* end) {
   return p;
 }
 
+ini_cursor CursorAt(const ini_entry* node) {
+  return {node, node && node->kind == ini_entry_kind::unparsed ? node->body.data : nullptr};
+}
+
+// The next line of the unparsed text [at, end) as an entry; false at its end.
+bool NextLineOf(char*& at, char* end, ini_entry& entry) {
+  char* p = SkipBlankLines(at, end);
+  if (p == end) return false;
+  at = FindLineEnd(p, end);
+  ParseLine(p, at, end, entry);
+  return true;
+}
+
 bool EndsSection(ini_entry_kind kind) {
   return kind == ini_entry_kind::group_header || kind == ini_entry_kind::unparsed;
 }
@@ -163,8 +176,8 @@ char* CopyString(std::string_view s) {
   return copy;
 }
 
-// Everything a write allocates hangs on one chain, so freeing a document never
-// walks its entries.
+// Everything parsing and writes allocate hangs on one chain, so freeing a
+// document never walks its entries.
 constexpr size_t StorageHeader = alignof(std::max_align_t);
 
 char* AllocateWritten(ini_document& document, size_t size) {
@@ -285,10 +298,10 @@ char* FindHeaderLine(const ini_entry& run, std::string_view name) {
     p = SkipBlankLines(p, end);
     if (p == end) return nullptr;
     char* line_end = FindLineEnd(p, end);
-    if (*p == '[') {
-      char* close = FindInLine(p + 1, line_end, end, ']');
-      std::string_view found(p + 1, static_cast<size_t>((close ? close : line_end) - (p + 1)));
-      if (IniNamesEqual(found, name)) return p;
+    if (*p == '[') {  // only header lines are parsed: the search runs over whole files
+      ini_entry header;
+      ParseLine(p, line_end, end, header);
+      if (IniNamesEqual(View(header.name), name)) return p;
     }
     p = line_end;
   }
@@ -347,7 +360,6 @@ std::string DecimalText(int64_t value) {
   if (value < 0) *--p = '-';
   return std::string(p, static_cast<size_t>(digits + sizeof digits - p));
 }
-
 
 }  // namespace
 
@@ -488,28 +500,17 @@ bool IniWriteInt(ini_document& document, std::string_view key, int64_t value) {
   return IniWriteText(document, key, DecimalText(value));
 }
 
-ini_cursor IniFirstEntry(const ini_document& document) {
-  const ini_entry* first = document.first;
-  return {first, first && first->kind == ini_entry_kind::unparsed ? first->body.data : nullptr};
-}
+ini_cursor IniFirstEntry(const ini_document& document) { return CursorAt(document.first); }
 
 bool IniNextEntry(ini_cursor& cursor, ini_entry& entry) {
   while (const ini_entry* node = cursor.node) {
     if (node->kind != ini_entry_kind::unparsed) {
       entry = *node;
-      cursor = {node->next, node->next && node->next->kind == ini_entry_kind::unparsed ? node->next->body.data
-                                                                                        : nullptr};
+      cursor = CursorAt(node->next);
       return true;
     }
-    char* const end = node->body.data + node->body.size;
-    char* p = SkipBlankLines(cursor.at, end);
-    if (p < end) {
-      cursor.at = FindLineEnd(p, end);
-      ParseLine(p, cursor.at, end, entry);
-      return true;
-    }
-    cursor = {node->next, node->next && node->next->kind == ini_entry_kind::unparsed ? node->next->body.data
-                                                                                      : nullptr};
+    if (NextLineOf(cursor.at, node->body.data + node->body.size, entry)) return true;
+    cursor = CursorAt(node->next);
   }
   return false;
 }
@@ -519,13 +520,13 @@ namespace {
 constexpr size_t NotVerbatim = static_cast<size_t>(-1);
 
 // Whether the line [p, line_end) is already in the form a save writes it in.
-bool IsSavedForm(const char* p, const char* line_end, const char* text_end, uint32_t flags) {
+bool IsSavedForm(char* p, char* line_end, const char* text_end, uint32_t flags) {
   if (*p == ';') return line_end - p >= 2 && p[1] == ' ';
   if (*p == '[') {
-    const char* close = FindInLine(const_cast<char*>(p) + 1, const_cast<char*>(line_end), text_end, ']');
+    const char* close = FindInLine(p + 1, line_end, text_end, ']');
     return close && close + 1 == line_end;
   }
-  const char* equals = FindInLine(const_cast<char*>(p), const_cast<char*>(line_end), text_end, '=');
+  const char* equals = FindInLine(p, line_end, text_end, '=');
   if (!equals) return false;  // a save adds the separator
   const char* after = equals + 1;
   if (flags & CompactSeparator) {
@@ -615,13 +616,8 @@ void ForEachEntryOf(const ini_entry& node, F use) {
     return;
   }
   char* const end = node.body.data + node.body.size;
-  for (char* p = SkipBlankLines(node.body.data, end); p < end; p = SkipBlankLines(p, end)) {
-    char* line_end = FindLineEnd(p, end);
-    ini_entry e;
-    ParseLine(p, line_end, end, e);
-    use(e);
-    p = line_end;
-  }
+  ini_entry e;
+  for (char* at = node.body.data; NextLineOf(at, end, e);) use(e);
 }
 
 struct verbatim_run {

@@ -232,11 +232,7 @@ struct box_search {
 
 BOOL CALLBACK CloseBoxesOf(HWND window, LPARAM parameter) {
   auto& search = *reinterpret_cast<box_search*>(parameter);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t class_name[16] = {};
-  GetClassNameW(window, class_name, 16);
-  if (owner != search.process_id || wcscmp(class_name, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  if (!IsVisibleWindowOf(window, search.process_id, L"#32770")) return TRUE;
   if (!search.handled->insert(window).second) return TRUE;
   wchar_t caption[256] = {};
   GetWindowTextW(window, caption, 256);
@@ -251,6 +247,14 @@ BOOL CALLBACK CloseBoxesOf(HWND window, LPARAM parameter) {
 }
 
 }  // namespace
+
+bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return owner == process_id && wcscmp(name, class_name) == 0 && IsWindowVisible(window);
+}
 
 standin_ide* StartStandinIde(const ide_options& options) {
   auto* ide = new standin_ide{options, {}, nullptr, 0, CreateEventW(nullptr, TRUE, FALSE, nullptr)};

@@ -63,6 +63,9 @@ struct ide_state {
 ide_state ReadIdeState(const ide_window_set& windows);
 std::wstring DescribeIdeState(const ide_state& state);
 
+// A visible window of this class owned by the process.
+bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name);
+
 struct message_box_seen {
   std::wstring caption;
   std::wstring text;
