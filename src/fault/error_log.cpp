@@ -1,7 +1,7 @@
 #include "fault/error_log.h"
 
 #include "environment/environment.h"
-#include "prefs/preference_file.h"
+#include "utf8.h"
 
 namespace {
 

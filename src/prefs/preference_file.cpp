@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "utf8.h"
+
 namespace {
 
 preference_file Preferences{};
@@ -124,14 +126,6 @@ void Save() {
 }
 
 }  // namespace
-
-std::string Utf8FromWide(std::wstring_view text) {
-  if (text.empty()) return {};
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-  return out;
-}
 
 namespace PreferenceFile {
 

@@ -34,5 +34,3 @@ void Close();
 const preference_file& State();
 
 }  // namespace PreferenceFile
-
-std::string Utf8FromWide(std::wstring_view text);
