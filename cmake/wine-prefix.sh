@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the Wine prefix the tests run in: headless (null graphics driver) and
-# without the crash dialog. Usage: wine-prefix.sh PREFIX [null|x11|monitors]
+# Makes the Wine prefix the tests run in: headless (null graphics driver),
+# without the crash dialog, and with the relay trace (for a process started with
+# WINEDEBUG=+pid,+relay) cut down to the calls the tests read. Usage: wine-prefix.sh PREFIX [null|x11|monitors]
 #   x11       one 1280x800 virtual desktop, for the demo's screenshots
 #   monitors  Wine's X11 driver on the whole X display: its monitors from
 #             Xinerama, windows placed and maximized by Wine itself
@@ -8,7 +9,7 @@ set -euo pipefail
 prefix=$1
 driver=${2:-null}
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$prefix/.corvalin-$driver" ]; then
+if [ ! -f "$prefix/.corvalin-$driver-relay" ]; then
   rm -rf "$prefix"
   wineboot --init >/dev/null 2>&1
   wineserver -w
@@ -25,6 +26,7 @@ if [ ! -f "$prefix/.corvalin-$driver" ]; then
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x800 /f >/dev/null 2>&1
   fi
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'user32.SetMenu;kernel32.ExitProcess' /f >/dev/null 2>&1
   wineserver -w
-  touch "$prefix/.corvalin-$driver"
+  touch "$prefix/.corvalin-$driver-relay"
 fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # clang-tidy over src/ with the committed .clang-tidy, for the Windows target
-# (mingw-w64's headers and C++ library). Fails on any finding.
+# (mingw-w64's headers and C++ library), and no include circle among the
+# modules of src/. Fails on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cxx=/usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++
@@ -9,3 +10,4 @@ flags=(--target=x86_64-w64-mingw32 -std=c++20 -nostdinc++ -isystem "$cxx" -isyst
 mapfile -t sources < <(find src -name '*.cpp' | sort)
 clang-tidy --quiet "${sources[@]}" -- "${flags[@]}"
 echo "clang-tidy: ${#sources[@]} files of src/ clean"
+python3 scripts/include_cycles.py src

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "environment/environment.h"
+#include "environment/required_files.h"
 #include "test_support.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "standin/relay_trace.h"
 #include "standin/standin_ide.h"
 #include "test_support.h"
 
@@ -15,9 +16,17 @@ class WithStandinIde : public ::testing::Test {
 
   void TearDown() override { StopStandinIde(ide); }
 
+  uint64_t last_run_trace = 0;  // where the relay trace stood before the last run
+
   const ide_window_set& StartIde(const ide_options& options = {}) {
     ide = StartStandinIde(options);
     return WindowsOf(ide);
+  }
+  // A fresh IDE, for each case of a table.
+  const ide_window_set& RestartIde(const ide_options& options = {}) {
+    StopStandinIde(ide);
+    ide = nullptr;
+    return StartIde(options);
   }
   // Started in the tool's own folder, as the IDE usually starts it.
   run_options InToolFolder() const {
@@ -26,6 +35,7 @@ class WithStandinIde : public ::testing::Test {
     return options;
   }
   process_run RunTool(const std::wstring& arguments, const run_options& options) {
+    last_run_trace = RelayTraceMark();
     return RunProcess(tool, arguments, options);
   }
   process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {
@@ -35,6 +45,26 @@ class WithStandinIde : public ::testing::Test {
   }
   ide_state State() const { return ReadIdeState(WindowsOf(ide)); }
   std::string HandlesIni() const { return ReadBytes(folder.path + L"Handles.ini"); }
+
+  // The last run, a leaving one, gave the window `w` its original menu back. On
+  // Windows the window has it again; under Wine, which cannot attach a menu of
+  // another process, the relay trace shows the handle the run gave to SetMenu.
+  ::testing::AssertionResult HandedBackMenu(const ide_window_set& w) const {
+    if (!RunningUnderWine()) {
+      const HMENU now = GetMenu(w.main_window);
+      if (now == w.menu) return ::testing::AssertionSuccess();
+      return ::testing::AssertionFailure() << "the window has menu " << now << ", not " << w.menu;
+    }
+    if (RelayTraceFile().empty()) {
+      return ::testing::AssertionFailure() << "no relay trace under Wine: run through cmake/wine-traced.sh";
+    }
+    const std::vector<set_menu_call> calls = SetMenuCallsSince(last_run_trace);
+    if (calls.empty()) return ::testing::AssertionFailure() << "the run made no SetMenu call";
+    if (calls.back().window == w.main_window && calls.back().menu == w.menu) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "SetMenu(" << calls.back().window << ", " << calls.back().menu
+                                         << "), not the original menu " << w.menu;
+  }
+  ::testing::AssertionResult HandedBackMenu() const { return HandedBackMenu(WindowsOf(ide)); }
 };
 
 // A run that ended by itself with exit code 0 and showed no box.

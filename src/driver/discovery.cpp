@@ -1,5 +1,8 @@
 #include "driver/discovery.h"
 
+#include <string>
+
+#include "driver/message.h"
 #include "driver/run.h"
 
 ide_windows IdeWindows{};
@@ -12,6 +15,12 @@ constexpr intptr_t SplitterId = 5;
 constexpr int ClassNameLength = 1024;
 
 int64_t SearchedProcessId = 0;
+
+std::wstring ReadClassName(HWND window) {
+  std::wstring name(ClassNameLength, L' ');
+  GetClassNameW(window, name.data(), ClassNameLength);
+  return name.substr(0, name.find(L'\0'));
+}
 
 bool IsControl(HWND window, const wchar_t* class_name, intptr_t id) {
   return ReadClassName(window) == class_name &&
@@ -29,14 +38,7 @@ BOOL StoreIfMatch(bool match, HWND window, LPARAM target) {
   ExitTool();
 }
 
-}  // namespace
-
-std::wstring ReadClassName(HWND window) {
-  std::wstring name(ClassNameLength, L' ');
-  GetClassNameW(window, name.data(), ClassNameLength);
-  return name.substr(0, name.find(L'\0'));
-}
-
+// Enumeration callbacks: each stores a match at the HWND whose address is `target`.
 BOOL CALLBACK IsIdeMainWindow(HWND window, LPARAM target) {
   if ((GetWindowLongPtrW(window, GWL_STYLE) & CaptionBits) == 0) return TRUE;
   if ((GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) == 0) return TRUE;
@@ -53,6 +55,8 @@ BOOL CALLBACK IsFileTabBar(HWND window, LPARAM target) {
 BOOL CALLBACK IsSplitter(HWND window, LPARAM target) {
   return StoreIfMatch(IsControl(window, L"PureSplitter", SplitterId), window, target);
 }
+
+}  // namespace
 
 void DiscoverIdeWindows(int64_t parent_process_id) {
   ide_windows& w = IdeWindows;

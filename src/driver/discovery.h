@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
 
 struct ide_windows {
   HWND main_window;
@@ -20,10 +19,3 @@ extern ide_windows IdeWindows;
 // Fills IdeWindows; at the first window not found shows its "Error" message and
 // ends the run.
 void DiscoverIdeWindows(int64_t parent_process_id);
-
-// Enumeration callbacks: each stores a match at the HWND whose address is `target`.
-BOOL CALLBACK IsIdeMainWindow(HWND window, LPARAM target);
-BOOL CALLBACK IsFileTabBar(HWND window, LPARAM target);
-BOOL CALLBACK IsSplitter(HWND window, LPARAM target);
-
-std::wstring ReadClassName(HWND window);

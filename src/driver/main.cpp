@@ -6,6 +6,7 @@
 #include "driver/run.h"
 #include "driver/switch.h"
 #include "environment/environment.h"
+#include "environment/required_files.h"
 #include "fault/fault_handler.h"
 #include "fault/os_names.h"
 

@@ -5,6 +5,7 @@
 
 #include "coverage.h"
 #include "fault/fault_handler.h"
+#include "handle.h"
 
 std::wstring layout_argument;
 int64_t parent_process_id = 0;
@@ -40,12 +41,15 @@ bool NextToken(command_line_cursor& cursor, std::wstring_view& token) {
   return true;
 }
 
-struct snapshot_handle {
-  HANDLE handle;
-  ~snapshot_handle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
+// A parent that has ended leaves its id free for a newer process: only a
+// process created before this one can have started it.
+bool StartedBeforeThisProcess(DWORD process_id) {
+  unique_handle process{OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id)};
+  FILETIME created{}, self_created{}, unused{};
+  return process && GetProcessTimes(process.get(), &created, &unused, &unused, &unused) &&
+         GetProcessTimes(GetCurrentProcess(), &self_created, &unused, &unused, &unused) &&
+         CompareFileTime(&created, &self_created) <= 0;
+}
 
 }  // namespace
 
@@ -68,23 +72,15 @@ std::wstring ReadLayoutArgument() {
 }
 
 uint32_t FindParentProcessId() {
-  snapshot_handle snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
-  if (snapshot.handle == INVALID_HANDLE_VALUE) return 0;
+  unique_file snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+  if (!snapshot) return 0;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   const DWORD self = GetCurrentProcessId();
-  for (BOOL more = Process32FirstW(snapshot.handle, &entry); more; more = Process32NextW(snapshot.handle, &entry)) {
-    if (entry.th32ProcessID == self) return entry.th32ParentProcessID;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ProcessID == self) return StartedBeforeThisProcess(entry.th32ParentProcessID) ? entry.th32ParentProcessID : 0;
   }
   return 0;
-}
-
-int ShowMessage(const std::wstring& caption, const std::wstring& text, uint32_t flags) {
-  HWND owner = GetForegroundWindow();
-  DWORD owner_process = 0;
-  if (owner) GetWindowThreadProcessId(owner, &owner_process);
-  if (owner_process != GetCurrentProcessId()) owner = nullptr;
-  return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
 }
 
 void ExitTool() {

@@ -1,5 +1,5 @@
-// The run itself: the command-line argument, the parent process, the one message
-// box, and the single way a run ends.
+// The run itself: the command-line argument, the parent process, and the single
+// way a run ends.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +16,6 @@ std::wstring FirstArgument(std::wstring_view command_line);
 std::wstring ReadLayoutArgument();
 // The id of the process that started this one, or 0.
 uint32_t FindParentProcessId();
-
-// The tool's modal message box; owned by the foreground window only when that
-// window is the tool's own.
-int ShowMessage(const std::wstring& caption, const std::wstring& text, uint32_t flags);
 
 // Removes the fault handler and ends the process with exit code 0.
 [[noreturn]] void ExitTool();

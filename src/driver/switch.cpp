@@ -1,42 +1,22 @@
 #include "driver/switch.h"
 
 #include "driver/run.h"
+#include "handle.h"
 #include "prefs/preference_file.h"
 
 namespace {
 
 constexpr const wchar_t* HandlesFile = L"Handles.ini";
 constexpr const wchar_t* MenuHandleKey = L"MenuHandle";
-constexpr UINT FrameChangeFlags = SWP_NOZORDER | SWP_FRAMECHANGED;
+
+constexpr int TypeOneSplitterTop = -25;
+constexpr int TypeOneBottomMargin = 15;
+constexpr int TypeTwoSplitterTop = 30;
+constexpr int TabControlDrop = 50;
+
+constexpr UINT MoveAndSizeFlags = SWP_NOZORDER | SWP_FRAMECHANGED;
 constexpr UINT MoveOnlyFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED;
 constexpr UINT RefreshFrameFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW;
-
-LONG_PTR SystemGetStyle(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
-void SystemSetStyle(HWND window, LONG_PTR style) { SetWindowLongPtrW(window, GWL_STYLE, style); }
-HMENU SystemGetMenu(HWND window) { return GetMenu(window); }
-void SystemSetMenu(HWND window, HMENU menu) { SetMenu(window, menu); }
-void SystemShowWindow(HWND window, int command) { ShowWindow(window, command); }
-
-RECT SystemWindowRect(HWND window) {
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  return rect;
-}
-
-POINT SystemMonitorOrigin(HWND window) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) return {0, 0};
-  return {info.rcMonitor.left, info.rcMonitor.top};
-}
-
-void SystemSetWindowPos(HWND window, int x, int y, int width, int height, UINT flags) {
-  SetWindowPos(window, nullptr, x, y, width, height, flags);
-}
-
-HANDLE SystemGetProperty(HWND window, const wchar_t* name) { return GetPropW(window, name); }
-void SystemSetProperty(HWND window, const wchar_t* name, HANDLE value) { SetPropW(window, name, value); }
-void SystemRemoveProperty(HWND window, const wchar_t* name) { RemovePropW(window, name); }
 
 void RecordMenuHandle(HWND main_window, HMENU menu) {
   PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups);
@@ -48,81 +28,81 @@ void RecordMenuHandle(HWND main_window, HMENU menu) {
 HMENU RecordedMenuHandle(HWND main_window) {
   if (!PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups)) return nullptr;
   PreferenceFile::SelectGroup(HandleGroupName(main_window));
-  intptr_t menu = static_cast<intptr_t>(PreferenceFile::ReadInt(MenuHandleKey, 0));
+  const intptr_t menu = static_cast<intptr_t>(PreferenceFile::ReadInt(MenuHandleKey, 0));
   PreferenceFile::Close();
   return reinterpret_cast<HMENU>(menu);
 }
 
-void EnterFullscreen(const window_calls& calls, const ide_windows& w, layout_type type) {
-  HMENU menu = calls.get_menu(w.main_window);
+void SetStyleBorder(HWND window, bool border) {
+  const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+  SetWindowLongPtrW(window, GWL_STYLE, border ? style | WS_BORDER : style & ~static_cast<LONG_PTR>(WS_BORDER));
+}
+
+POINT MonitorOrigin(HWND window) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) return {0, 0};
+  return {info.rcMonitor.left, info.rcMonitor.top};
+}
+
+void EnterFullscreen(const ide_windows& w, layout_type type) {
+  HMENU menu = GetMenu(w.main_window);
   RecordMenuHandle(w.main_window, menu);
-  if (menu) calls.set_property(w.main_window, MenuHandleProperty, menu);
-  calls.set_style(w.main_window, calls.get_style(w.main_window) & ~static_cast<LONG_PTR>(WS_BORDER));
+  if (menu) SetPropW(w.main_window, MenuHandleProperty, menu);
+  SetStyleBorder(w.main_window, false);
   if (type == layout_type::type_1) {
-    calls.show_window(w.tool_bar, SW_HIDE);
-    calls.show_window(w.file_tab_bar, SW_HIDE);
+    ShowWindow(w.tool_bar, SW_HIDE);
+    ShowWindow(w.file_tab_bar, SW_HIDE);
   }
-  if (type != layout_type::other) calls.set_menu(w.main_window, nullptr);
+  if (type != layout_type::other) SetMenu(w.main_window, nullptr);
 }
 
-void LeaveFullscreen(const window_calls& calls, const ide_windows& w) {
-  HMENU menu = RecordedMenuHandle(w.main_window);
-  // The entering run kept the handle on this very window as well; it holds even
-  // when "Handles.ini" could not be written or was lost since.
-  if (HANDLE kept = calls.get_property(w.main_window, MenuHandleProperty)) menu = static_cast<HMENU>(kept);
-  calls.set_style(w.main_window, calls.get_style(w.main_window) | WS_BORDER);
-  calls.show_window(w.tool_bar, SW_SHOW);
-  calls.show_window(w.file_tab_bar, SW_SHOW);
-  calls.set_menu(w.main_window, menu);
-  calls.remove_property(w.main_window, MenuHandleProperty);
+void LeaveFullscreen(const ide_windows& w) {
+  HMENU menu = MenuToRestore(RecordedMenuHandle(w.main_window), GetPropW(w.main_window, MenuHandleProperty));
+  SetStyleBorder(w.main_window, true);
+  ShowWindow(w.tool_bar, SW_SHOW);
+  ShowWindow(w.file_tab_bar, SW_SHOW);
+  // With no handle recorded anywhere, a menu that is still attached stays.
+  if (menu) SetMenu(w.main_window, menu);
+  RemovePropW(w.main_window, MenuHandleProperty);
 }
 
-void PlaceControls(const window_calls& calls, const ide_windows& w, layout_type type) {
-  RECT window = calls.window_rect(w.main_window);
+// After the maximize, so that the positions hold in the maximized window.
+void PlaceControls(const ide_windows& w, layout_type type) {
+  RECT window{};
+  GetWindowRect(w.main_window, &window);
+  if (const auto splitter = SplitterPlacement(type, window)) {
+    SetWindowPos(w.splitter, nullptr, splitter->x, splitter->y, splitter->width, splitter->height, splitter->flags);
+  }
   if (type == layout_type::type_1) {
-    calls.set_window_pos(w.splitter, 0, -25, window.right - window.left, window.bottom - window.top - 15,
-                         FrameChangeFlags);
-    POINT tab = TabControlPosition(calls.window_rect(w.tab_control), calls.monitor_origin(w.main_window));
-    calls.set_window_pos(w.tab_control, tab.x, tab.y, 0, 0, MoveOnlyFlags);
-  } else if (type == layout_type::type_2) {
-    calls.set_window_pos(w.splitter, 0, 30, 0, 0, MoveOnlyFlags);
+    RECT tab{};
+    GetWindowRect(w.tab_control, &tab);
+    const POINT to = TabControlPosition(tab, MonitorOrigin(w.main_window));
+    SetWindowPos(w.tab_control, nullptr, to.x, to.y, 0, 0, MoveOnlyFlags);
   }
 }
 
-}  // namespace
-
-const window_calls SystemWindowCalls = {
-    SystemGetStyle,     SystemSetStyle,     SystemGetMenu,     SystemSetMenu,
-    SystemShowWindow,   SystemWindowRect,   SystemMonitorOrigin, SystemSetWindowPos,
-    SystemGetProperty,  SystemSetProperty,  SystemRemoveProperty,
-};
-
-layout_type LayoutType(const std::wstring& layout_argument) {
-  if (layout_argument == L"/fullscreentype=1") return layout_type::type_1;
-  if (layout_argument == L"/fullscreentype=2") return layout_type::type_2;
-  return layout_type::other;
+DWORD WINAPI EndToolAfterTimeout(void*) {
+  Sleep(SwitchTimeoutMs);
+  ExitTool();
 }
 
-std::wstring HandleGroupName(HWND main_window) {
-  return std::to_wstring(reinterpret_cast<intptr_t>(main_window));
+void ReleaseTurn(HANDLE turn) {
+  ReleaseMutex(turn);
+  CloseHandle(turn);
 }
 
-POINT TabControlPosition(RECT tab_control_on_screen, POINT monitor_origin) {
-  return {tab_control_on_screen.left - monitor_origin.x, tab_control_on_screen.top - monitor_origin.y + 50};
-}
+using switch_turn = unique_any<HANDLE, &ReleaseTurn>;
 
-void SwitchLayoutWith(const window_calls& calls, const ide_windows& windows, const std::wstring& layout_argument) {
-  const layout_type type = LayoutType(layout_argument);
-  const bool entering = (calls.get_style(windows.main_window) & WS_BORDER) != 0;
-  if (entering) EnterFullscreen(calls, windows, type); else LeaveFullscreen(calls, windows);
-  calls.show_window(windows.main_window, SW_SHOWNORMAL);
-  calls.show_window(windows.main_window, SW_SHOWMAXIMIZED);
-  if (entering) PlaceControls(calls, windows, type);
-  calls.set_window_pos(windows.main_window, 0, 0, 0, 0, RefreshFrameFlags);
-}
-
-void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument) {
-  SwitchLayoutWith(SystemWindowCalls, windows, layout_argument);
+// Waits until no other run is switching. A run that was ended while switching
+// leaves the mutex abandoned, which hands the turn on all the same. When the
+// mutex cannot be had at all, the run goes ahead alone, as it would without it.
+switch_turn WaitForSwitchTurn() {
+  unique_handle mutex{CreateMutexW(nullptr, FALSE, SwitchTurnName)};
+  if (!mutex) return {};
+  const DWORD result = WaitForSingleObject(mutex.get(), INFINITE);  // the watchdog bounds the wait
+  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return {};
+  return switch_turn{mutex.release()};
 }
 
 bool IdeAnswers(HWND main_window) {
@@ -131,31 +111,47 @@ bool IdeAnswers(HWND main_window) {
                              &result) != 0;
 }
 
-namespace {
-
-DWORD WINAPI EndToolUnlessSignalled(void* finished) {
-  if (WaitForSingleObject(finished, SwitchTimeoutMs) == WAIT_TIMEOUT) ExitTool();
-  return 0;
-}
-
-// A thread that ends the tool when the switch takes longer than allowed.
-struct switch_watchdog {
-  HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE thread = finished ? CreateThread(nullptr, 0, EndToolUnlessSignalled, finished, 0, nullptr) : nullptr;
-  ~switch_watchdog() {
-    if (finished) SetEvent(finished);
-    if (thread) {
-      WaitForSingleObject(thread, INFINITE);
-      CloseHandle(thread);
-    }
-    if (finished) CloseHandle(finished);
-  }
-};
-
 }  // namespace
 
+layout_type LayoutType(const std::wstring& layout_argument) {
+  if (layout_argument == L"/fullscreentype=1") return layout_type::type_1;
+  if (layout_argument == L"/fullscreentype=2") return layout_type::type_2;
+  return layout_type::other;
+}
+
+std::wstring HandleGroupName(HWND main_window) { return std::to_wstring(reinterpret_cast<intptr_t>(main_window)); }
+
+HMENU MenuToRestore(HMENU recorded_in_file, HANDLE kept_on_window) {
+  return kept_on_window ? static_cast<HMENU>(kept_on_window) : recorded_in_file;
+}
+
+std::optional<window_placement> SplitterPlacement(layout_type type, RECT w) {
+  if (type == layout_type::type_1) {
+    return window_placement{0, TypeOneSplitterTop, w.right - w.left, w.bottom - w.top - TypeOneBottomMargin,
+                            MoveAndSizeFlags};
+  }
+  if (type == layout_type::type_2) return window_placement{0, TypeTwoSplitterTop, 0, 0, MoveOnlyFlags};
+  return std::nullopt;
+}
+
+POINT TabControlPosition(RECT tab_control_on_screen, POINT monitor_origin) {
+  return {tab_control_on_screen.left - monitor_origin.x, tab_control_on_screen.top - monitor_origin.y + TabControlDrop};
+}
+
+void SwitchLayout(const ide_windows& w, const std::wstring& layout_argument) {
+  const layout_type type = LayoutType(layout_argument);
+  const bool entering = (GetWindowLongPtrW(w.main_window, GWL_STYLE) & WS_BORDER) != 0;
+  if (entering) EnterFullscreen(w, type); else LeaveFullscreen(w);
+  ShowWindow(w.main_window, SW_SHOWNORMAL);
+  ShowWindow(w.main_window, SW_SHOWMAXIMIZED);
+  if (entering) PlaceControls(w, type);
+  SetWindowPos(w.main_window, nullptr, 0, 0, 0, 0, RefreshFrameFlags);
+}
+
 void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument) {
+  // Not waited for: the process ends right after the switch, and with it the thread.
+  unique_handle watchdog{CreateThread(nullptr, 0, EndToolAfterTimeout, nullptr, 0, nullptr)};
+  const switch_turn turn = WaitForSwitchTurn();
   if (!IdeAnswers(windows.main_window)) return;  // busy or hung: the window stays as it is
-  switch_watchdog watchdog;
   SwitchLayout(windows, layout_argument);
 }

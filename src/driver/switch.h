@@ -3,50 +3,46 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "driver/discovery.h"
 
 enum class layout_type { type_1, type_2, other };
 
-// The window-manager calls the switch makes, so that its decisions can be
-// checked without a window of another process.
-struct window_calls {
-  LONG_PTR (*get_style)(HWND window);
-  void (*set_style)(HWND window, LONG_PTR style);
-  HMENU (*get_menu)(HWND window);
-  void (*set_menu)(HWND window, HMENU menu);
-  void (*show_window)(HWND window, int command);
-  RECT (*window_rect)(HWND window);
-  POINT (*monitor_origin)(HWND window);
-  void (*set_window_pos)(HWND window, int x, int y, int width, int height, UINT flags);
-  HANDLE (*get_property)(HWND window, const wchar_t* name);
-  void (*set_property)(HWND window, const wchar_t* name, HANDLE value);
-  void (*remove_property)(HWND window, const wchar_t* name);
-};
-
-extern const window_calls SystemWindowCalls;
-
 // The window property that keeps the menu handle on the IDE window itself while
 // it is in the fullscreen layout, in case "Handles.ini" cannot keep it.
 constexpr const wchar_t* MenuHandleProperty = L"Corvalin.MenuHandle";
 
-layout_type LayoutType(const std::wstring& layout_argument);
-std::wstring HandleGroupName(HWND main_window);
-// Where the type 1 layout puts the tab control: its screen position made relative
-// to the monitor that holds the main window, 50 pixels lower.
-POINT TabControlPosition(RECT tab_control_on_screen, POINT monitor_origin);
-
 // Every window call of the switch waits until the IDE's thread has handled it.
-// The switch starts only when the IDE answers within IdeAnswerTimeoutMs, and
-// the tool ends (exit code 0) if the switch has not finished within
+// A run waits for its turn (runs that overlap switch one after the other), then
+// switches only when the IDE answers within IdeAnswerTimeoutMs; the tool ends
+// (exit code 0) when its turn and switch have not finished within
 // SwitchTimeoutMs, so that an IDE that stops handling messages cannot keep it
 // waiting for ever.
 constexpr unsigned IdeAnswerTimeoutMs = 5000;
 constexpr unsigned SwitchTimeoutMs = 15000;
-bool IdeAnswers(HWND main_window);
-// The switch between IdeAnswers and the end of the time allowed for it.
-void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument);
+// The named mutex whose owner is the run that is switching, in the session's namespace.
+constexpr const wchar_t* SwitchTurnName = L"Local\\Corvalin.SwitchTurn";
+
+// The switch's decisions, as values.
+layout_type LayoutType(const std::wstring& layout_argument);
+std::wstring HandleGroupName(HWND main_window);
+// The menu a leaving run attaches: the handle kept on the window wins over the
+// file's, which may be stale or lost. None when neither has one.
+HMENU MenuToRestore(HMENU recorded_in_file, HANDLE kept_on_window);
+
+struct window_placement {
+  int x, y, width, height;
+  UINT flags;
+};
+// Where entering puts the splitter, from the maximized main window's rectangle;
+// nothing for an argument that is neither type.
+std::optional<window_placement> SplitterPlacement(layout_type type, RECT main_window);
+// Where the type 1 layout puts the tab control: its screen position made relative
+// to the monitor that holds the main window, 50 pixels lower.
+POINT TabControlPosition(RECT tab_control_on_screen, POINT monitor_origin);
 
 void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument);
-void SwitchLayoutWith(const window_calls& calls, const ide_windows& windows, const std::wstring& layout_argument);
+// The switch inside its turn, when the IDE answers, within the time allowed.
+void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument);

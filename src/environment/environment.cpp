@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include "driver/run.h"
+#include "handle.h"
 
 std::wstring DataDirectory;
-std::vector<required_file> RequiredFiles;
 
 namespace {
 
@@ -53,11 +52,7 @@ int64_t QueryFileSize(std::wstring_view path) {
   }
   while (copy.size() > 1 && IsSeparator(copy.back())) copy.pop_back();
   WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileW(copy.c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    FindClose(search);
-    return SizeOfFoundEntry(found);
-  }
+  if (unique_find search{FindFirstFileW(copy.c_str(), &found)}) return SizeOfFoundEntry(found);
   if (copy.size() >= 2 && copy[0] == copy[1] && (IsSeparator(copy[0]) || copy[0] == L'.')) {
     return QueryByAttributes(copy);
   }
@@ -125,20 +120,5 @@ void SelectDataDirectory() {
 void FixWorkingDirectory() {
   if (QueryFileSize(L"Corvalin.exe") == NothingThere) {
     SetCurrentDirectoryW(PathFolder(ExecutablePath()).c_str());
-  }
-}
-
-void FillRequiredFiles() { RequiredFiles.push_back({L"Corvalin.exe"}); }
-
-std::wstring MissingFileMessage(std::wstring_view name) {
-  return L"Die Datei ''" + std::wstring(name) + L"'' konnte nicht gefunden werden.";
-}
-
-void CheckRequiredFiles() {
-  for (const required_file& file : RequiredFiles) {
-    if (ExactFileSize(file.name) == NothingThere) {
-      ShowMessage(L"Fehler", MissingFileMessage(file.name), MB_OK | MB_ICONERROR);
-      ExitTool();
-    }
   }
 }

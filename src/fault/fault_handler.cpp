@@ -1,7 +1,7 @@
 #include "fault/fault_handler.h"
 
 #include "coverage.h"
-#include "driver/run.h"
+#include "driver/message.h"
 #include "fault/error_log.h"
 #include "fault/os_names.h"
 

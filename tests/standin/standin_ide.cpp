@@ -4,6 +4,9 @@
 
 #include <set>
 
+#include "handle.h"
+#include "standin/relay_trace.h"
+
 struct standin_ide {
   ide_options options;
   ide_window_set windows;
@@ -208,7 +211,9 @@ std::wstring EnvironmentBlock(const run_options& options) {
   wchar_t* block = GetEnvironmentStringsW();
   for (const wchar_t* p = block; *p; p += wcslen(p) + 1) entries.emplace_back(p);
   FreeEnvironmentStringsW(block);
-  for (const auto& [name, value] : options.environment) {
+  auto changes = options.environment;
+  if (RunningUnderWine() && !RelayTraceFile().empty()) changes.insert(changes.begin(), {L"WINEDEBUG", RelayTraceDebugSetting});
+  for (const auto& [name, value] : changes) {
     std::wstring prefix = name + L"=";
     for (auto it = entries.begin(); it != entries.end();) {
       bool same = it->size() >= prefix.size() && CompareStringOrdinal(it->c_str(), static_cast<int>(prefix.size()),
@@ -310,34 +315,54 @@ std::wstring DescribeIdeState(const ide_state& s) {
          L", splitter " + rect(s.splitter) + L", tab control " + rect(s.tab_control);
 }
 
-process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options) {
-  process_run run{};
-  std::wstring command_line = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
+                                             const run_options& options) {
+  struct child {
+    unique_handle process;
+    unique_handle thread;
+  };
+  std::vector<process_run> runs(arguments.size());
+  std::vector<child> children(arguments.size());
   std::wstring environment = EnvironmentBlock(options);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  run.started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                               environment.data(), options.folder.empty() ? nullptr : options.folder.c_str(),
-                               &startup, &process);
-  if (!run.started) return run;
-  std::set<HWND> handled;
-  box_search search{&options, process.hProcess, process.dwProcessId, &handled, &run.boxes};
-  const ULONGLONG deadline = GetTickCount64() + options.timeout_ms;
-  run.finished = true;
-  while (WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT) {
-    EnumWindows(CloseBoxesOf, reinterpret_cast<LPARAM>(&search));
-    if (GetTickCount64() > deadline) {
-      TerminateProcess(process.hProcess, 99);
-      WaitForSingleObject(process.hProcess, INFINITE);
-      run.finished = false;
-      break;
-    }
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    std::wstring command_line = L"\"" + exe + L"\"" + (arguments[i].empty() ? L"" : L" " + arguments[i]);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    runs[i].started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                                     CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
+                                     options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &process);
+    children[i] = {unique_handle{process.hProcess}, unique_handle{process.hThread}};
+    runs[i].process_id = process.dwProcessId;
   }
-  GetExitCodeProcess(process.hProcess, &run.exit_code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return run;
+  for (const child& c : children) {
+    if (c.thread) ResumeThread(c.thread.get());
+  }
+  std::set<HWND> handled;
+  const ULONGLONG deadline = GetTickCount64() + options.timeout_ms;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (!runs[i].started) continue;
+    runs[i].finished = true;
+    while (WaitForSingleObject(children[i].process.get(), 10) == WAIT_TIMEOUT) {
+      for (size_t j = i; j < runs.size(); ++j) {  // every run still going may show a box
+        if (!runs[j].started) continue;
+        box_search search{&options, children[j].process.get(), runs[j].process_id, &handled, &runs[j].boxes};
+        EnumWindows(CloseBoxesOf, reinterpret_cast<LPARAM>(&search));
+      }
+      if (GetTickCount64() > deadline) {
+        TerminateProcess(children[i].process.get(), 99);
+        WaitForSingleObject(children[i].process.get(), INFINITE);
+        runs[i].finished = false;
+        break;
+      }
+    }
+    GetExitCodeProcess(children[i].process.get(), &runs[i].exit_code);
+  }
+  return runs;
+}
+
+process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options) {
+  return RunProcessesAtOnce(exe, {arguments}, options)[0];
 }
 
 bool RunningUnderWine() {

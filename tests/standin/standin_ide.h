@@ -85,10 +85,17 @@ struct process_run {
   bool started;
   bool finished;  // false: it was still running at the time-out and was ended
   DWORD exit_code;
+  DWORD process_id;
   std::vector<message_box_seen> boxes;
 };
 
+// Under Wine with a relay trace file, each child's SetMenu calls are traced
+// (relay_trace.h) unless `options` sets WINEDEBUG itself.
 process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options = {});
+// One run of `exe` for each entry of `arguments`, all started together (made
+// suspended, then let go at once) and waited for together.
+std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
+                                             const run_options& options = {});
 
 // Whether this runs under Wine, where a menu cannot be attached to a window of
 // another process.
