@@ -138,3 +138,103 @@ TEST_F(Discovery, OnlyTheParentsIdeIsTaken) {
   EXPECT_EQ(GetWindowLongPtrW(other.main_window, GWL_STYLE), other_style);
   EXPECT_NE(GetMenu(other.main_window), nullptr);
 }
+
+namespace {
+
+DWORD WINAPI DoNothing(void*) { return 0; }
+
+// Takes one process-or-thread id and gives it back at once. Wine hands out
+// given-back ids again in the order they were given back, so cycling ids walks
+// through them.
+DWORD CycleOneId() {
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, CREATE_SUSPENDED, &id);
+  TerminateThread(thread, 0);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  return id;
+}
+
+struct found_box {
+  DWORD process_id;
+  HWND box;
+};
+
+BOOL CALLBACK FindBoxOf(HWND window, LPARAM parameter) {
+  auto& found = *reinterpret_cast<found_box*>(parameter);
+  if (!IsVisibleWindowOf(window, found.process_id, L"#32770")) return TRUE;
+  found.box = window;
+  return FALSE;
+}
+
+// Lets the suspended tool run to its end; the text of the box it showed, if any.
+std::wstring ResumeAndReadBox(const PROCESS_INFORMATION& tool) {
+  ResumeThread(tool.hThread);
+  std::wstring text;
+  for (ULONGLONG deadline = GetTickCount64() + 30000; GetTickCount64() < deadline;) {
+    if (WaitForSingleObject(tool.hProcess, 10) == WAIT_OBJECT_0) break;
+    found_box found{tool.dwProcessId, nullptr};
+    EnumWindows(FindBoxOf, reinterpret_cast<LPARAM>(&found));
+    if (!found.box) continue;
+    text.resize(1024);
+    text.resize(GetDlgItemTextW(found.box, 0xFFFF, text.data(), static_cast<int>(text.size())));
+    PostMessageW(found.box, WM_COMMAND, IDOK, 0);
+  }
+  return text;
+}
+
+}  // namespace
+
+// A launcher started the tool and ended; before the tool ran, a newer IDE
+// process took over the launcher's id. That IDE did not start the tool.
+TEST_F(DiscoverySerial, AParentsIdTakenOverByANewerIdeIsNotTheParent) {
+  std::wstring launcher_command = L"\"" + BuiltProgram(L"standin_ide.exe") + L"\" hold";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION launcher{};
+  ASSERT_TRUE(CreateProcessW(nullptr, launcher_command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                             nullptr, &startup, &launcher));
+  SIZE_T size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+  std::vector<char> attributes(size);
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+  ASSERT_TRUE(InitializeProcThreadAttributeList(list, 1, 0, &size));
+  ASSERT_TRUE(UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &launcher.hProcess,
+                                        sizeof(HANDLE), nullptr, nullptr));
+  STARTUPINFOEXW tool_startup{};
+  tool_startup.StartupInfo.cb = sizeof tool_startup;
+  tool_startup.lpAttributeList = list;
+  std::wstring tool_command = L"\"" + tool + L"\" /fullscreentype=1";
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessW(nullptr, tool_command.data(), nullptr, nullptr, FALSE,
+                             CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, folder.path.c_str(),
+                             &tool_startup.StartupInfo, &started));
+  DeleteProcThreadAttributeList(list);
+  const DWORD launcher_id = launcher.dwProcessId;
+  TerminateProcess(launcher.hProcess, 0);
+  WaitForSingleObject(launcher.hProcess, INFINITE);
+  CloseHandle(launcher.hThread);
+  CloseHandle(launcher.hProcess);
+
+  // Walk once round the given-back ids to the launcher's, then up to the one
+  // before it: the next process made takes the launcher's id.
+  DWORD before = 0, id = 0;
+  for (int n = 0; n < 50000 && (id = CycleOneId()) != launcher_id; ++n) before = id;
+  held_process ide;
+  if (id == launcher_id) {
+    for (int n = 0; n < 50000 && CycleOneId() != before; ++n) {
+    }
+    StartOtherIde(ide);
+  }
+  if (ide.info.dwProcessId != launcher_id) {
+    TerminateProcess(started.hProcess, 0);
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    GTEST_SKIP() << "this system does not hand the launcher's process id to the next process";
+  }
+  const LONG_PTR style = GetWindowLongPtrW(ide.main_window, GWL_STYLE);
+  EXPECT_EQ(ResumeAndReadBox(started), NoMainWindow);
+  EXPECT_EQ(GetWindowLongPtrW(ide.main_window, GWL_STYLE), style) << "the newer IDE was switched";
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+}
