@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <functional>
 
+#include "handle.h"
 #include "ide_fixture.h"
+// After windows.h, which the fixture brings.
+#include <tlhelp32.h>
 #include "prefs/preference_file.h"
 
 namespace {
@@ -318,4 +321,51 @@ TEST_F(HostileSerial, AnIdeThatStopsForGoodInTheMiddleDoesNotHoldTheTool) {
   const ULONGLONG waited = GetTickCount64() - start;
   EXPECT_GE(waited, 14500u);
   EXPECT_LT(waited, 19000u) << "the tool ended before the IDE came back";
+}
+
+namespace {
+
+DWORD ChildNamed(const wchar_t* name) {
+  unique_file snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID == GetCurrentProcessId() && _wcsicmp(entry.szExeFile, name) == 0) {
+      return entry.th32ProcessID;
+    }
+  }
+  return 0;
+}
+
+// Once the tool is running, faults a new thread in it at an address holding no code.
+DWORD WINAPI FaultTheToolSoon(void*) {
+  for (int tries = 0; tries < 500; ++tries, Sleep(10)) {
+    if (DWORD id = ChildNamed(L"Corvalin.exe")) {
+      Sleep(1000);  // well inside the switch, which the IDE holds up
+      unique_handle tool{OpenProcess(PROCESS_ALL_ACCESS, FALSE, id)};
+      unique_handle thread{CreateRemoteThread(tool.get(), nullptr, 0,
+                                              reinterpret_cast<LPTHREAD_START_ROUTINE>(0x1F40), nullptr, 0, nullptr)};
+      return 0;
+    }
+  }
+  return 0;
+}
+
+bool LeaveReportOpen(HANDLE, const message_box_seen& box, void*) { return box.caption != L"Fehler"; }
+
+}  // namespace
+
+// The switch's time limit must not take away a fault report the user is reading.
+TEST_F(HostileSerial, AFaultReportDuringASlowSwitchStaysUp) {
+  ide_options options;
+  options.pause_at_style_change_ms = 20000;
+  StartIde(options);
+  unique_handle injector{CreateThread(nullptr, 0, FaultTheToolSoon, nullptr, 0, nullptr)};
+  run_options run = InToolFolder();
+  run.on_box = LeaveReportOpen;
+  run.timeout_ms = 20000;  // longer than the switch may take
+  const process_run report = RunTool(L"/fullscreentype=1", run);
+  ASSERT_EQ(report.boxes.size(), 1u);
+  EXPECT_EQ(report.boxes[0].caption, L"Fehler");
+  EXPECT_FALSE(report.finished) << "the report was still up when the test ended the tool";
 }

@@ -1,6 +1,7 @@
 #include "driver/switch.h"
 
 #include "driver/run.h"
+#include "fault/fault_handler.h"
 #include "handle.h"
 #include "prefs/preference_file.h"
 
@@ -82,9 +83,12 @@ void PlaceControls(const ide_windows& w, layout_type type) {
   }
 }
 
+// A fault report that is up stays until the user closes it; the fault handler
+// ends the process then.
 DWORD WINAPI EndToolAfterTimeout(void*) {
   Sleep(SwitchTimeoutMs);
-  ExitTool();
+  if (!ReportingFault()) ExitTool();
+  return 0;
 }
 
 void ReleaseTurn(HANDLE turn) {

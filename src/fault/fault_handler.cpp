@@ -130,6 +130,8 @@ void RemoveFaultHandler() {
   Handler.registration = nullptr;
 }
 
+bool ReportingFault() { return Handler.reporting != 0; }
+
 std::wstring FaultMessageFor(uint32_t code) {
   for (const fault_message& row : FaultMessageTable) {
     if (row.code == code) return row.text;

@@ -25,6 +25,8 @@ extern const wchar_t SupportAddress[];
 // holds last-resort handlers, which this one replaces.
 void InstallFaultHandler(report_procedure report, const void* entry_function);
 void RemoveFaultHandler();
+// Whether a fault is being reported: its box is up until the user closes it.
+bool ReportingFault();
 
 std::wstring FaultMessageFor(uint32_t code);
 std::wstring FaultMessage();
