@@ -1,3 +1,4 @@
+#include "handle.h"
 #include "ide_fixture.h"
 
 namespace {
@@ -210,6 +211,7 @@ TEST_F(DiscoverySerial, AParentsIdTakenOverByANewerIdeIsNotTheParent) {
                              CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, folder.path.c_str(),
                              &tool_startup.StartupInfo, &started));
   DeleteProcThreadAttributeList(list);
+  const unique_handle tool_process{started.hProcess}, tool_thread{started.hThread};
   const DWORD launcher_id = launcher.dwProcessId;
   TerminateProcess(launcher.hProcess, 0);
   WaitForSingleObject(launcher.hProcess, INFINITE);
@@ -228,13 +230,9 @@ TEST_F(DiscoverySerial, AParentsIdTakenOverByANewerIdeIsNotTheParent) {
   }
   if (ide.info.dwProcessId != launcher_id) {
     TerminateProcess(started.hProcess, 0);
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
     GTEST_SKIP() << "this system does not hand the launcher's process id to the next process";
   }
   const LONG_PTR style = GetWindowLongPtrW(ide.main_window, GWL_STYLE);
   EXPECT_EQ(ResumeAndReadBox(started), NoMainWindow);
   EXPECT_EQ(GetWindowLongPtrW(ide.main_window, GWL_STYLE), style) << "the newer IDE was switched";
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
 }
