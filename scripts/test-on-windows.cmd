@@ -5,6 +5,7 @@ rem programs they start (Corvalin.exe, standin_ide.exe, fault_probe.exe).
 rem Exits with 1 when any test fails or a test program cannot run.
 rem Arguments are handed to each test program, e.g. --gtest_brief=1 (failures
 rem and summaries only) or --gtest_repeat=3.
+rem A --gtest_filter among them replaces the one this file gives.
 rem
 rem Two tests use drive T: as a small scratch disk that they fill up; the Wine
 rem test session mounts one there. On a machine with a drive T: of its own they
