@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <set>
 
 #include "handle.h"
@@ -13,6 +14,8 @@ struct standin_ide {
   HANDLE thread;
   DWORD thread_id;
   HANDLE ready;
+  HWND editor = nullptr;     // the splitter's upper child
+  HWND tab_panel = nullptr;  // the splitter's lower child: the tab control or the panel holding it
 };
 
 namespace {
@@ -29,15 +32,64 @@ struct ide_action {
   HANDLE done;
 };
 
+constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
+
+const standin_ide* IdeOf(HWND window) {
+  return reinterpret_cast<const standin_ide*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// By its style bit, so that the layout of a hidden main window counts its bars.
+bool Shown(HWND control) { return control && (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE); }
+
+// The editor over the splitter's area, the tab control docked at its bottom.
+void LayOutSplitter(const standin_ide& ide) {
+  const ide_window_set& w = ide.windows;
+  RECT area{};
+  GetClientRect(w.splitter, &area);
+  const int panel = ide.tab_panel ? std::min<int>(TabControlHeight, area.bottom) : 0;
+  if (ide.editor) SetWindowPos(ide.editor, nullptr, 0, 0, area.right, area.bottom - panel, PlaceFlags);
+  if (!ide.tab_panel) return;
+  SetWindowPos(ide.tab_panel, nullptr, 0, area.bottom - panel, area.right, TabControlHeight, PlaceFlags);
+  if (ide.tab_panel != w.tab_control) SetWindowPos(w.tab_control, nullptr, 0, 0, area.right, TabControlHeight, PlaceFlags);
+}
+
+// Tool bar and file tab bar across the top, each only while it is shown; the
+// splitter over the rest of the client area.
+void LayOutMainWindow(const standin_ide& ide) {
+  const ide_window_set& w = ide.windows;
+  RECT client{};
+  GetClientRect(w.main_window, &client);
+  int top = 0;
+  if (Shown(w.tool_bar)) {
+    SendMessageW(w.tool_bar, TB_AUTOSIZE, 0, 0);  // the tool bar takes the client's width and its height itself
+    RECT bar{};
+    GetWindowRect(w.tool_bar, &bar);
+    top += bar.bottom - bar.top;
+  }
+  if (Shown(w.file_tab_bar)) {
+    SetWindowPos(w.file_tab_bar, nullptr, 0, top, client.right, FileTabBarHeight, PlaceFlags);
+    top += FileTabBarHeight;
+  }
+  if (!w.splitter) return;
+  SetWindowPos(w.splitter, nullptr, 0, top, client.right, std::max<int>(0, client.bottom - top), PlaceFlags);
+  LayOutSplitter(ide);  // also when only its place changed
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_CLOSE) return 0;  // the test decides when the IDE ends
-  if (message == WM_STYLECHANGED && InSendMessage()) {  // changed by the tool, not by the IDE itself
-    if (auto* o = reinterpret_cast<const ide_options*>(GetWindowLongPtrW(window, GWLP_USERDATA))) {
-      if (o->pause_at_style_change_ms) Sleep(o->pause_at_style_change_ms);
-      if (o->destroy_at_style_change) DestroyWindow(window);
-      return 0;
-    }
+  const standin_ide* ide = IdeOf(window);
+  if (message == WM_SIZE && w != SIZE_MINIMIZED && ide && ide->options.relayout) LayOutMainWindow(*ide);
+  if (message == WM_STYLECHANGED && InSendMessage() && ide) {  // changed by the tool, not by the IDE itself
+    if (ide->options.pause_at_style_change_ms) Sleep(ide->options.pause_at_style_change_ms);
+    if (ide->options.destroy_at_style_change) DestroyWindow(window);
+    return 0;
   }
+  return DefWindowProcW(window, message, w, l);
+}
+
+LRESULT CALLBACK SplitterProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  const standin_ide* ide = IdeOf(window);
+  if (message == WM_SIZE && ide && ide->options.relayout) LayOutSplitter(*ide);
   return DefWindowProcW(window, message, w, l);
 }
 
@@ -124,9 +176,10 @@ void MakeSplitter(standin_ide& ide, int width, int height) {
   ide_window_set& w = ide.windows;
   int top = ToolBarHeight + FileTabBarHeight;
   w.splitter = Child(L"PureSplitter", L"", WS_CLIPCHILDREN, w.main_window, 0, top, width, height - top);
+  SetWindowLongPtrW(w.splitter, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
   if (o.splitter_id) SetPropW(w.splitter, L"PB_ID", reinterpret_cast<HANDLE>(o.splitter_id));
   int editor_height = height - top - TabControlHeight;
-  Child(L"EDIT", EditorText, ES_MULTILINE | WS_VSCROLL | WS_BORDER, w.splitter, 0, 0, width, editor_height);
+  ide.editor = Child(L"EDIT", EditorText, ES_MULTILINE | WS_VSCROLL | WS_BORDER, w.splitter, 0, 0, width, editor_height);
   if (!o.tab_control) return;
   HWND tab_parent = w.splitter;
   int tab_y = editor_height;
@@ -135,6 +188,7 @@ void MakeSplitter(standin_ide& ide, int width, int height) {
     tab_y = 0;
   }
   w.tab_control = Child(WC_TABCONTROLW, L"", 0, tab_parent, 0, tab_y, width, TabControlHeight);
+  ide.tab_panel = o.tab_control_as_grandchild ? tab_parent : w.tab_control;
   const wchar_t* tabs[] = {L"Compiler output", L"Debugger", L"Search results"};
   for (int i = 0; i < 3; ++i) {
     TCITEMW item{};
@@ -151,7 +205,7 @@ void MakeWindows(standin_ide& ide) {
   InitCommonControlsEx(&controls);
   RegisterClassOnce(o.main_class.c_str(), MainWindowProc, COLOR_APPWORKSPACE);
   RegisterClassOnce(L"PureCanvas", CanvasProc, COLOR_BTNFACE);
-  RegisterClassOnce(L"PureSplitter", DefWindowProcW, COLOR_BTNFACE);
+  RegisterClassOnce(L"PureSplitter", SplitterProc, COLOR_BTNFACE);
   const RECT& b = o.normal_bounds;
   LONG_PTR style = (WS_OVERLAPPEDWINDOW & ~WS_CAPTION) | o.caption_bits | WS_CLIPCHILDREN;
   if (o.caption_bits == 0) style |= WS_POPUP;  // an overlapped window always gets a caption
@@ -160,7 +214,7 @@ void MakeWindows(standin_ide& ide) {
                                   b.left, b.top, b.right - b.left, b.bottom - b.top, nullptr, w.menu,
                                   GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(w.main_window, GWL_STYLE, style);
-  SetWindowLongPtrW(w.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide.options));
+  SetWindowLongPtrW(w.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   int width = work.right - work.left, height = work.bottom - work.top - 60;
@@ -170,6 +224,7 @@ void MakeWindows(standin_ide& ide) {
     if (o.file_tab_bar_id) SetPropW(w.file_tab_bar, L"PB_ID", reinterpret_cast<HANDLE>(o.file_tab_bar_id));
   }
   if (o.splitter) MakeSplitter(ide, width, height);
+  if (o.relayout) LayOutMainWindow(ide);
   if (o.visible) ShowWindow(w.main_window, o.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
   UpdateWindow(w.main_window);
 }

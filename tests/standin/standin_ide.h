@@ -25,6 +25,12 @@ struct ide_options {
   bool tab_control = true;
   bool tab_control_as_grandchild = false;  // inside a panel inside the splitter
   RECT normal_bounds = {60, 40, 860, 600};
+  // As an IDE does, the controls are laid out again whenever the main window or
+  // the splitter changes size (WM_SIZE): tool bar and file tab bar across the
+  // top where visible, the splitter filling the rest, inside it the editor above
+  // the tab control docked at its bottom. Off: the controls keep the places
+  // they were created at, whatever happens to the window.
+  bool relayout = true;
   // Hostile behaviour when the main window's style is changed by another process:
   DWORD pause_at_style_change_ms = 0;    // the IDE's thread stops handling messages this long
   bool destroy_at_style_change = false;  // the main window is destroyed

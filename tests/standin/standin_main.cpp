@@ -5,7 +5,9 @@
 //                                    arguments, prints its boxes, exit code and
 //                                    the window's state afterwards
 //   standin_ide demo SHOTS_FOLDER    the whole job: type 1 and type 2, each in and
-//                                    out, with the state and a screenshot after each step
+//                                    out on a fresh IDE, with the state, Handles.ini,
+//                                    the menu handed to SetMenu and a screenshot
+//                                    after each step
 //   standin_ide monitors             type 1 in and out with the IDE maximized on
 //                                    each monitor in turn; exit code 0 when every
 //                                    monitor gets the same layout, 1 when not, 2
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/relay_trace.h"
 #include "standin/standin_ide.h"
 #include "test_support.h"
 
@@ -86,35 +89,90 @@ int Run(std::vector<std::wstring> arguments) {
   return 0;
 }
 
+std::wstring Decimal(const void* handle) { return std::to_wstring(reinterpret_cast<intptr_t>(handle)); }
+
+// Handles.ini as it is now, each line indented.
+void PrintHandlesIni(const std::wstring& folder) {
+  std::string ini = ReadBytes(folder + L"Handles.ini");
+  const bool marked = ini.rfind("\xEF\xBB\xBF", 0) == 0;
+  if (marked) ini.erase(0, 3);
+  Print(std::wstring(L"  Handles.ini") + (marked ? L" (after its UTF-8 byte-order mark):" : L":"));
+  std::wstring lines;
+  for (char c : ini) {  // the record is ASCII
+    if (c == '\n') {
+      Print(lines.empty() ? lines : L"    " + lines);
+      lines.clear();
+    } else if (c != '\r') {
+      lines += static_cast<wchar_t>(c);
+    }
+  }
+  if (!lines.empty()) Print(L"    " + lines);
+}
+
+// What the run handed to SetMenu for the window, from Wine's relay trace or,
+// where the menu is shared between processes, from the window itself.
+void PrintMenuCalls(const process_run& run, uint64_t mark, const ide_window_set& w, bool entering) {
+  if (!RunningUnderWine()) {
+    Print(L"  the window has menu " + Decimal(GetMenu(w.main_window)) + L"; its original menu is " + Decimal(w.menu));
+    return;
+  }
+  if (RelayTraceFile().empty()) {
+    Print(L"  (no relay trace: set CORVALIN_RELAY_TRACE to the file that standard error goes to)");
+    return;
+  }
+  bool any = false;
+  for (const set_menu_call& call : SetMenuCallsSince(mark)) {
+    if (call.process_id != run.process_id || call.window != w.main_window) continue;
+    any = true;
+    if (call.menu == nullptr) {
+      Print(L"  Corvalin detached the menu: SetMenu(window, 0) in Wine's relay trace");
+    } else if (call.menu == w.menu) {
+      Print(L"  Corvalin handed back menu " + Decimal(call.menu) +
+            L", the original (SetMenu in Wine's relay trace); Wine cannot attach a menu owned by another "
+            L"process, Windows does");
+    } else {
+      Print(L"  Corvalin handed menu " + Decimal(call.menu) + L" to SetMenu, NOT the original " + Decimal(w.menu));
+    }
+  }
+  if (!any) Print(entering ? L"  Corvalin made no SetMenu call" : L"  Corvalin handed back no menu");
+}
+
+// Each cycle on a fresh stand-in IDE: under Wine the first one keeps no menu,
+// and the second entering run would have none to record.
 int Demo(const std::wstring& shots) {
   scratch_folder tool_folder;
   const std::wstring tool = InstallTool(tool_folder.path);
-  standin_ide* ide = StartStandinIde({});
-  const ide_window_set& windows = WindowsOf(ide);
-  auto step = [&](const wchar_t* shot, const std::wstring& argument) {
-    if (!argument.empty()) {
-      Print(L"Corvalin.exe " + argument);
-      run_options options;
-      options.folder = tool_folder.path;
-      PrintRun(RunProcess(tool, argument, options));
-    } else {
-      Print(L"The stand-in IDE, before any switch");
-    }
-    Print(L"  " + DescribeIdeState(ReadIdeState(windows)));
-    RunOnIdeThread(ide, Repaint, windows.main_window);
+  run_options options;
+  options.folder = tool_folder.path;
+  standin_ide* ide = nullptr;
+  int shot = 0;
+  auto picture = [&](const wchar_t* name) {
+    const ide_window_set& w = WindowsOf(ide);
+    RunOnIdeThread(ide, Repaint, w.main_window);
     Sleep(700);  // let the X server draw before the picture is taken
-    SaveScreenshot(shots + shot);
+    SaveScreenshot(shots + std::to_wstring(shot++) + L"-" + name + L".bmp");
   };
-  step(L"0-normal.bmp", L"");
-  step(L"1-type1.bmp", L"/fullscreentype=1");
-  step(L"2-type1-left.bmp", L"/fullscreentype=1");
-  step(L"3-type2.bmp", L"/fullscreentype=2");
-  step(L"4-type2-left.bmp", L"/fullscreentype=2");
-  std::string ini = ReadBytes(tool_folder.path + L"Handles.ini");
-  const bool marked = ini.rfind("\xEF\xBB\xBF", 0) == 0;
-  Print(std::wstring(L"Handles.ini after the cycle") + (marked ? L" (after its UTF-8 byte-order mark):" : L":"));
-  if (marked) ini.erase(0, 3);
-  Print(std::wstring(ini.begin(), ini.end()));  // the record is ASCII
+  auto cycle = [&](const wchar_t* argument, const wchar_t* type_name, const wchar_t* which) {
+    StopStandinIde(ide);
+    ide = StartStandinIde({});
+    const ide_window_set& w = WindowsOf(ide);
+    Print(std::wstring(L"A ") + which + L" stand-in IDE: window " + Decimal(w.main_window) + L", menu " +
+          Decimal(w.menu));
+    Print(L"  " + DescribeIdeState(ReadIdeState(w)));
+    picture(L"normal");
+    for (bool entering : {true, false}) {
+      Print(std::wstring(L"Corvalin.exe ") + argument + (entering ? L"  (enters)" : L"  (leaves)"));
+      const uint64_t mark = RelayTraceMark();
+      const process_run run = RunProcess(tool, argument, options);
+      PrintRun(run);
+      Print(L"  " + DescribeIdeState(ReadIdeState(w)));
+      PrintHandlesIni(tool_folder.path);
+      PrintMenuCalls(run, mark, w, entering);
+      picture(entering ? type_name : (std::wstring(type_name) + L"-left").c_str());
+    }
+  };
+  cycle(L"/fullscreentype=1", L"type1", L"new");
+  cycle(L"/fullscreentype=2", L"type2", L"fresh");
   StopStandinIde(ide);
   return 0;
 }
@@ -155,6 +213,9 @@ int Monitors() {
   for (const RECT& m : monitors) {
     ide_options placement;
     placement.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440};
+    // Without the IDE's relayout, which docks the tab control at the splitter's
+    // bottom and so puts it lower on a taller monitor: the places compared are Corvalin's alone.
+    placement.relayout = false;
     standin_ide* ide = StartStandinIde(placement);
     const ide_window_set& windows = WindowsOf(ide);
     RECT frame{};
