@@ -3,14 +3,19 @@
 # Wine's background services here, with their output going nowhere: started by a
 # test instead, they would inherit its output pipe and hold the test open.
 # Where root may mount, a 64 KiB tmpfs becomes drive T: for the full-disk test,
+# a 64 KiB tmpfs of eight inodes drive V: (a disk where no new file can be made),
 # and a read-only one becomes drive U:, holding a copy of Corvalin.exe, an empty
 # folder "start" and "inplace\Handles.ini", a file that can be written in a
 # folder that cannot (a bind mount). As root Wine ignores the read-only
-# attribute; a read-only mount it cannot ignore.
+# attribute; a read-only mount it cannot ignore. Drive L: is a plain folder with
+# symbolic links made here, as Wine makes none: "Handles.ini" naming
+# "real\Handles.ini", and "Dangling.ini" naming a file that is not there.
 # Usage: wine-session.sh start|stop PREFIX
 set -u
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 small_disk=$WINEPREFIX/../small-disk
+inode_disk=$WINEPREFIX/../inode-disk
+links=$WINEPREFIX/../links
 read_only_disk=$WINEPREFIX/../read-only-disk
 writable_file=$WINEPREFIX/../writable-Handles.ini
 tool=$WINEPREFIX/../bin/Corvalin.exe
@@ -23,6 +28,11 @@ case $1 in
     mkdir -p "$small_disk"
     mountpoint -q "$small_disk" || mount -t tmpfs -o size=64k tmpfs "$small_disk" 2>/dev/null
     if mountpoint -q "$small_disk"; then ln -sfn "$small_disk" "$WINEPREFIX/dosdevices/t:"; fi
+    mkdir -p "$inode_disk"
+    mountpoint -q "$inode_disk" || mount -t tmpfs -o size=64k,nr_inodes=8 tmpfs "$inode_disk" 2>/dev/null
+    if mountpoint -q "$inode_disk"; then ln -sfn "$inode_disk" "$WINEPREFIX/dosdevices/v:"; fi
+    rm -rf "$links" && mkdir -p "$links/real" && ln -s real/Handles.ini "$links/Handles.ini" &&
+      ln -s absent.ini "$links/Dangling.ini" && ln -sfn "$links" "$WINEPREFIX/dosdevices/l:"
     mkdir -p "$read_only_disk"
     unmount_read_only_disk
     if [ -f "$tool" ] && mount -t tmpfs -o size=1m tmpfs "$read_only_disk" 2>/dev/null; then
@@ -36,8 +46,10 @@ case $1 in
     exit 0 ;;
   stop)
     wineserver -k >/dev/null 2>&1
-    rm -f "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/u:"
+    rm -f "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/u:" "$WINEPREFIX/dosdevices/v:" "$WINEPREFIX/dosdevices/l:"
+    rm -rf "$links"
     mountpoint -q "$small_disk" && umount "$small_disk"
+    mountpoint -q "$inode_disk" && umount "$inode_disk"
     unmount_read_only_disk
     exit 0 ;;
 esac

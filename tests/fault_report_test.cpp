@@ -136,3 +136,42 @@ TEST(ErrorLog, AFileInUseIsTriedAgain) {
   EXPECT_NE(ReadBytes(path).find(": after the wait\r\n"), std::string::npos);
   DataDirectory.clear();
 }
+
+// A sparse log of 5 GiB on the build disk: the entry goes after its end and its
+// start stays.
+TEST(ErrorLog, AnEntryGoesAfterTheEndOfALogPast4GiB) {
+  scratch_folder folder;
+  DataDirectory = folder.path;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const std::wstring path = folder.path + LogFileName(L"Error", now);
+  const std::string head = "01.01.2026 00:00:00: first\r\r\n", tail = "last\r\n";
+  const int64_t end = (5LL << 30) + static_cast<int64_t>(tail.size());
+  HANDLE log = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(log, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER at{};
+  DWORD done = 0;
+  WriteFile(log, head.data(), static_cast<DWORD>(head.size()), &done, nullptr);
+  at.QuadPart = 5LL << 30;
+  SetFilePointerEx(log, at, nullptr, FILE_BEGIN);
+  WriteFile(log, tail.data(), static_cast<DWORD>(tail.size()), &done, nullptr);
+  CloseHandle(log);
+  ASSERT_EQ(FileSize(path), end);
+
+  WriteLogEntry(L"Error", L"past 4 GiB");
+  const std::string entry_end = ": past 4 GiB\r\n";
+  EXPECT_EQ(FileSize(path), end + 19 + static_cast<int64_t>(entry_end.size()));
+  log = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(log, INVALID_HANDLE_VALUE);
+  std::string start(head.size(), '\0'), last(tail.size() + 19 + entry_end.size(), '\0');
+  ReadFile(log, start.data(), static_cast<DWORD>(start.size()), &done, nullptr);
+  at.QuadPart = end - static_cast<int64_t>(tail.size());
+  SetFilePointerEx(log, at, nullptr, FILE_BEGIN);
+  ReadFile(log, last.data(), static_cast<DWORD>(last.size()), &done, nullptr);
+  CloseHandle(log);
+  EXPECT_EQ(start, head) << "the start is unchanged";
+  EXPECT_EQ(last.substr(0, tail.size()), tail);
+  EXPECT_EQ(last.substr(tail.size() + 19), entry_end) << "the entry follows the old end";
+  DeleteFileW(path.c_str());
+  DataDirectory.clear();
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "prefs/preference_file.h"
 #include "test_support.h"
 
@@ -217,4 +219,77 @@ TEST(PreferenceFile, AFailedSaveOnAFullDiskKeepsTheOriginal) {
   EXPECT_EQ(ReadBytes(path), original) << "the original stays byte for byte";
   EXPECT_EQ(CountTemporaryFiles(folder), 0) << "the temporary file is removed";
   RemoveTree(folder);
+}
+
+// V: is a 64 KiB tmpfs of eight inodes when the test session could mount one (as
+// root): once its inodes and blocks are used up, no temporary file can be made,
+// and the save has to go in place.
+TEST(PreferenceFile, AFullDiskWithNoRoomForANewFileKeepsTheFileWhole) {
+  if (GetDriveTypeW(L"V:\\") <= DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no small disk with few inodes mounted as V:";
+  const std::wstring path = L"V:\\Handles.ini";
+  std::string original = Mark;
+  for (int group = 0; original.size() < 4000; ++group) {
+    if (group > 0) original.append("\r\n");
+    original.append("[").append(std::to_string(group)).append("]\r\nMenuHandle = ");
+    original.append(std::to_string(group * 7)).append("\r\n");
+  }
+  original.append("; ").append(4096 - original.size() - 2, 'x').append("\r\n");  // one whole page
+  ASSERT_EQ(original.size(), 4096u);
+  WriteBytes(path, original);
+  std::vector<std::wstring> fillers;
+  for (int i = 0;; ++i) {
+    fillers.push_back(L"V:\\filler" + std::to_wstring(i));
+    HANDLE f = CreateFileW(fillers.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) break;
+    const std::string block(4096, 'x');
+    DWORD written = 0;
+    while (i == 0 && WriteFile(f, block.data(), 4096, &written, nullptr) && written == 4096) {
+    }
+    CloseHandle(f);
+  }
+  ASSERT_EQ(ReadBytes(path), original);
+
+  RecordMenu(path, L"0", 123456789012);  // longer: every later group moves
+  EXPECT_EQ(ReadBytes(path), original) << "the whole length could not be had: the file stays byte for byte";
+  EXPECT_EQ(CountTemporaryFiles(L"V:\\"), 0);
+
+  HANDLE first = CreateFileW(fillers.front().c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+  CloseHandle(first);  // blocks free again, still no inode: the same save goes in place
+  RecordMenu(path, L"0", 123456789012);
+  std::string expected = original;
+  expected.replace(Mark.size() + 18, 1, "123456789012");
+  EXPECT_EQ(ReadBytes(path), expected) << "the new value, nothing cut";
+  for (const std::wstring& filler : fillers) DeleteFileW(filler.c_str());
+  DeleteFileW(path.c_str());
+}
+
+// A hidden system file, then the same through a symbolic link: L: is a folder of
+// links when the test session could make one, "Handles.ini" naming
+// "real\Handles.ini" and "Dangling.ini" naming a missing file.
+TEST(PreferenceFile, ASaveKeepsTheFilesAttributesAndReplacesTheFileALinkNames) {
+  constexpr DWORD Marked = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  scratch_folder folder;
+  const std::wstring hidden = folder.path + L"Handles.ini";
+  WriteBytes(hidden, Mark + "[1]\r\nMenuHandle = 11\r\n");
+  ASSERT_TRUE(SetFileAttributesW(hidden.c_str(), Marked));
+  ASSERT_EQ(GetFileAttributesW(hidden.c_str()) & Marked, Marked) << "this disk keeps no such attributes";
+  RecordMenu(hidden, L"2", 22);
+  EXPECT_EQ(ReadBytes(hidden), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n");
+  EXPECT_EQ(GetFileAttributesW(hidden.c_str()) & Marked, Marked);
+
+  const std::wstring link = L"L:\\Handles.ini", real = L"L:\\real\\Handles.ini";
+  if (GetFileAttributesW(L"L:\\real") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no folder of links as L:";
+  WriteBytes(real, Mark + "[1]\r\nMenuHandle = 11\r\n");
+  ASSERT_EQ(ReadBytes(link), ReadBytes(real));
+  RecordMenu(link, L"2", 22);
+  EXPECT_EQ(ReadBytes(real), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "saved into the target";
+  RecordMenu(link, L"1", 3);
+  EXPECT_EQ(ReadBytes(real), Mark + "[1]\r\nMenuHandle = 3\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "still a link";
+  EXPECT_EQ(CountTemporaryFiles(L"L:\\") + CountTemporaryFiles(L"L:\\real\\"), 0);
+}
+
+TEST(PreferenceFile, ALinkToNothingIsNotWrittenThrough) {
+  if (GetFileAttributesW(L"L:\\real") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no folder of links as L:";
+  RecordMenu(L"L:\\Dangling.ini", L"1", 11);
+  EXPECT_FALSE(Exists(L"L:\\absent.ini")) << "no file made at the link's target";
 }

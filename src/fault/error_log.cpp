@@ -1,6 +1,7 @@
 #include "fault/error_log.h"
 
 #include "environment/environment.h"
+#include "handle.h"
 #include "utf8.h"
 
 namespace {
@@ -23,12 +24,11 @@ void AppendDigits(std::wstring& text, unsigned value, int width) {
 
 bool IsInUse(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
-HANDLE OpenLog(const std::wstring& path) {
+unique_file OpenLog(const std::wstring& path) {
   for (int attempt = 1;; ++attempt) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return file;
-    if (attempt == OpenAttempts || !IsInUse(GetLastError())) return nullptr;
+    unique_file file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file || attempt == OpenAttempts || !IsInUse(GetLastError())) return file;
     Sleep(RetryPause);
   }
 }
@@ -69,10 +69,11 @@ std::wstring LogFileName(const std::wstring& kind, const SYSTEMTIME& time) {
 
 void WriteLogEntry(const std::wstring& kind, const std::wstring& text) {
   const std::string entry = Utf8FromWide(LogEntryText(LocalNow(), text));
-  HANDLE file = OpenLog(DataDirectory + LogFileName(kind, LocalNow()));
-  if (!file) return;
-  SetFilePointer(file, 0, nullptr, FILE_END);
+  unique_file file = OpenLog(DataDirectory + LogFileName(kind, LocalNow()));
+  // The 64-bit move: SetFilePointer without a high part fails on a log past
+  // 4 GiB, and the entry would go over its start.
+  LARGE_INTEGER none{};
+  if (!file || !SetFilePointerEx(file.get(), none, nullptr, FILE_END)) return;
   DWORD written = 0;
-  WriteFile(file, entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), entry.data(), static_cast<DWORD>(entry.size()), &written, nullptr);
 }

@@ -1,42 +1,48 @@
 #include "prefs/preference_file.h"
 
+#include <cstring>
 #include <limits>
 #include <memory>
-#include <new>
+#include <utility>
+#include <vector>
 
+#include "environment/environment.h"
 #include "utf8.h"
 
 namespace {
 
 preference_file Preferences{};
 
-HANDLE OpenExisting(const std::wstring& path, DWORD access, DWORD share) {
-  HANDLE h = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? nullptr : h;
+// The attributes a replaced file hands on to its successor. Read-only is left
+// out: a file marked so could not be marked for deletion.
+constexpr DWORD KeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+unique_file OpenExisting(const std::wstring& path, DWORD access, DWORD share) {
+  return unique_file(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// Writes every byte or reports failure: a full disk can accept fewer bytes than
-// asked and still return success, so the count decides.
-bool WriteAll(HANDLE file, const char* data, size_t size) {
+// Reads or writes every byte, in pieces a DWORD can count, or reports failure:
+// a full disk can accept fewer bytes than asked and still return success, so
+// the count decides.
+template <typename Transfer, typename Byte>
+bool TransferAll(Transfer transfer, HANDLE file, Byte* data, size_t size) {
   while (size > 0) {
     DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
-    data += written;
-    size -= written;
+    DWORD done = 0;
+    if (!transfer(file, data, chunk, &done, nullptr) || done == 0) return false;
+    data += done;
+    size -= done;
   }
   return true;
 }
 
-bool ReadAll(HANDLE file, char* data, size_t size) {
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-    DWORD read = 0;
-    if (!ReadFile(file, data, chunk, &read, nullptr) || read == 0) return false;
-    data += read;
-    size -= read;
-  }
-  return true;
+bool WriteAll(HANDLE file, const char* data, size_t size) { return TransferAll(WriteFile, file, data, size); }
+
+bool MoveTo(HANDLE file, int64_t offset) {
+  LARGE_INTEGER at{};
+  at.QuadPart = offset;
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
 }
 
 // False when the content could not be read whole (a read error, no memory
@@ -50,65 +56,121 @@ bool LoadDocument(HANDLE file) {
   size_t raw_size = static_cast<size_t>(size.QuadPart);
   char* buffer = AllocateIniBuffer(raw_size);
   if (!buffer) return false;
-  if (!ReadAll(file, IniRawArea(buffer, raw_size), raw_size)) {
+  if (!TransferAll(ReadFile, file, IniRawArea(buffer, raw_size), raw_size)) {
     delete[] buffer;
     return false;
   }
   return ParseIniBuffer(Preferences.document, buffer, raw_size);
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-  size_t cut = path.find_last_of(L"\\/");
-  if (cut == std::wstring::npos) return L"";  // a bare name: the current folder
-  return path.substr(0, cut + 1);
+// The path of the file itself, where the name it was opened under may be a
+// symbolic link to it; the name when the system cannot tell.
+std::wstring FinalPath(HANDLE file, const std::wstring& name) {
+  DWORD size = GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED);
+  if (size == 0) return name;
+  std::wstring path(size, L'\0');
+  size = GetFinalPathNameByHandleW(file, path.data(), size, FILE_NAME_NORMALIZED);
+  if (size == 0 || size >= path.size()) return name;
+  path.resize(size);
+  return path;
 }
 
-// A new file "crv<number>.tmp" in the folder of `path`, open for writing, or
-// null when the folder takes no new file. Made in one step, where the system's
-// temporary-name call would create, close and leave it to be opened again.
-HANDLE CreateTemporaryFileBeside(const std::wstring& path, std::wstring& temporary) {
-  const std::wstring folder = FolderOf(path);
+bool MarkForDeletion(HANDLE file, bool remove) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = remove ? TRUE : FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// Renames the open file over `target`, replacing it.
+bool RenameOver(HANDLE file, const std::wstring& target) {
+  const size_t name_bytes = target.size() * sizeof(wchar_t);
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);  // zeroed: the name ends in a null
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->FileNameLength = static_cast<DWORD>(name_bytes);
+  std::memcpy(rename->FileName, target.data(), name_bytes);
+  return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+}
+
+// A new file "crv<number>.tmp" in the folder of `path`, open for writing and
+// already marked for deletion, so that the system removes it when its handle
+// closes, however the process ends; none when the folder takes no new file.
+// Made in one step, where the system's temporary-name call would create, close
+// and leave it to be opened again.
+unique_file CreateTemporaryFileBeside(const std::wstring& path, DWORD attributes, std::wstring& temporary) {
+  const std::wstring folder = PathFolder(path);
   DWORD number = GetTickCount() ^ (GetCurrentProcessId() << 16);
   for (int attempt = 0; attempt < 100; ++attempt, ++number) {
     temporary = folder + L"crv" + std::to_wstring(number % 100000) + L".tmp";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return file;
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return nullptr;
+    unique_file file(CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                 attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      if (MarkForDeletion(file.get(), true)) return file;
+      file.reset();
+      DeleteFileW(temporary.c_str());
+      return {};
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return {};
   }
-  return nullptr;
+  return {};
 }
 
-bool SaveInPlace(HANDLE file, const char* bytes, size_t size) {
-  LARGE_INTEGER start{};
-  return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, bytes, size) &&
-         SetEndOfFile(file);
-}
-
-// Writes the new content beside the file, flushes it, and only then renames it
-// over the original: a save that fails part-way leaves the original as it was.
-// Returns false when no temporary file could be made at all.
+// Writes the new content beside the file and only then renames it over the
+// original: a save that fails part-way leaves the original as it was, and the
+// temporary file goes with its handle. Through a symbolic link the file it
+// names is replaced, not the link; the file's attributes carry over. No
+// flushes: the handles the file holds mean nothing after a restart, and the
+// rename replaces it all or nothing. Returns false when no temporary file could
+// be made at all.
 bool SaveThroughTemporaryFile(const char* bytes, size_t size) {
+  const std::wstring target = FinalPath(Preferences.handle.get(), Preferences.kept_path);
+  BY_HANDLE_FILE_INFORMATION information{};
+  const DWORD attributes = GetFileInformationByHandle(Preferences.handle.get(), &information)
+                               ? information.dwFileAttributes & KeptAttributes
+                               : 0;
   std::wstring temporary;
-  HANDLE file = CreateTemporaryFileBeside(Preferences.kept_path, temporary);
+  unique_file file = CreateTemporaryFileBeside(target, attributes, temporary);
   if (!file) return false;
-  bool written = WriteAll(file, bytes, size) && FlushFileBuffers(file);
-  CloseHandle(file);
-  CloseHandle(Preferences.handle);
-  Preferences.handle = nullptr;
-  if (!written || !MoveFileExW(temporary.c_str(), Preferences.kept_path.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!WriteAll(file.get(), bytes, size)) return true;
+  Preferences.handle.reset();  // an open file cannot be replaced
+  if (MarkForDeletion(file.get(), false) && !RenameOver(file.get(), target) && !MarkForDeletion(file.get(), true)) {
+    file.reset();
     DeleteFileW(temporary.c_str());
   }
   return true;
 }
 
+// Where no new file can be made beside it, the file is rewritten in place. The
+// part past its old end goes first: a disk that cannot hold the new length
+// fails there, before any old byte is overwritten, and the file is cut back to
+// what it was. (Setting the new end first would not do: it reserves no space
+// on every file system.)
+bool SaveInPlace(HANDLE file, const char* bytes, size_t size) {
+  LARGE_INTEGER old_size{};
+  if (!GetFileSizeEx(file, &old_size)) return false;
+  const size_t kept = static_cast<uint64_t>(old_size.QuadPart) < size ? static_cast<size_t>(old_size.QuadPart) : size;
+  if (kept < size && !(MoveTo(file, old_size.QuadPart) && WriteAll(file, bytes + kept, size - kept))) {
+    if (MoveTo(file, old_size.QuadPart)) SetEndOfFile(file);
+    return false;
+  }
+  return MoveTo(file, 0) && WriteAll(file, bytes, kept) && MoveTo(file, static_cast<int64_t>(size)) &&
+         SetEndOfFile(file);
+}
+
+// Creates the file that Open did not find, only where nothing at all has that
+// name: a symbolic link whose target is missing is left as it is, not written
+// through (Windows shows such a link, Wine reports nothing there and
+// CREATE_NEW refuses it).
 void CreateAndWrite(const char* bytes, size_t size) {
-  HANDLE file = CreateFileW(Preferences.kept_path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  bool written = WriteAll(file, bytes, size);
-  CloseHandle(file);
-  if (!written) DeleteFileW(Preferences.kept_path.c_str());  // no half file where none was
+  const std::wstring& path = Preferences.kept_path;
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+  unique_file file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  if (!WriteAll(file.get(), bytes, size)) {
+    file.reset();
+    DeleteFileW(path.c_str());  // no half file where none was
+  }
 }
 
 void Save() {
@@ -120,7 +182,7 @@ void Save() {
   if (!Preferences.handle) {
     CreateAndWrite(bytes.get(), size);
   } else if (!SaveThroughTemporaryFile(bytes.get(), size)) {
-    SaveInPlace(Preferences.handle, bytes.get(), size);
+    SaveInPlace(Preferences.handle.get(), bytes.get(), size);
   }
   Preferences.document.changed = false;
 }
@@ -135,7 +197,7 @@ intptr_t Open(std::wstring_view name, uint32_t flags) {
   Preferences.active = true;
   Preferences.flags = flags;
   const std::wstring& path = Preferences.kept_path;
-  HANDLE file = OpenExisting(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ);
+  unique_file file = OpenExisting(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ);
   if (!file) {
     Preferences.read_only = true;
     file = OpenExisting(path, GENERIC_READ, FILE_SHARE_READ);
@@ -145,12 +207,12 @@ intptr_t Open(std::wstring_view name, uint32_t flags) {
     Preferences.document.with_bom = Utf8CodePage;
     return 0;
   }
-  Preferences.handle = file;
+  Preferences.handle = std::move(file);
   // A file whose content could not be had must not be saved over with what
   // little the writes add: its changes are dropped, as for a read-only open.
-  if (!LoadDocument(file)) Preferences.read_only = true;
+  if (!LoadDocument(Preferences.handle.get())) Preferences.read_only = true;
   Preferences.document.with_bom = Utf8CodePage;
-  return reinterpret_cast<intptr_t>(file);
+  return reinterpret_cast<intptr_t>(Preferences.handle.get());
 }
 
 int SelectGroup(std::wstring_view name) {
@@ -170,9 +232,8 @@ void WriteInt(std::wstring_view key, int64_t value) {
 
 void Close() {
   if (Preferences.active) Save();
-  if (Preferences.handle) CloseHandle(Preferences.handle);
+  Preferences.handle.reset();
   FreeIniDocument(Preferences.document);
-  Preferences.handle = nullptr;
   Preferences.kept_path.clear();
   Preferences.kept_path.shrink_to_fit();
   Preferences.active = false;

@@ -8,10 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "handle.h"
 #include "prefs/ini_text.h"
 
 struct preference_file {
-  HANDLE handle;          // held open from Open to Close; null when the open failed
+  unique_file handle;     // held open from Open to Close; none when the open failed
   std::wstring kept_path; // the name given to Open; a save writes under it
   bool active;
   bool read_only;         // the file could not be opened for writing

@@ -1,0 +1,51 @@
+// A run of the tool that is ended from outside while it saves Handles.ini.
+#include "ide_fixture.h"
+
+namespace {
+
+bool TemporaryFileIn(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"crv*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+}  // namespace
+
+using SaveEnds = WithStandinIde;
+
+// A Handles.ini of 160 MiB (comment lines of 1 MiB) keeps the save busy long
+// enough: the tool is terminated as soon as its temporary file shows, which is
+// while it writes the new content, before the rename.
+TEST_F(SaveEnds, ARunEndedMidSaveLeavesNoTemporaryFile) {
+  StartIde();
+  const std::wstring path = folder.path + L"Handles.ini";
+  std::string content = "\xEF\xBB\xBF\r\n";
+  const std::string line = "; " + std::string(1 << 20, 'x') + "\r\n";
+  for (int i = 0; i < 160; ++i) content += line;
+  WriteBytes(path, content);
+  ASSERT_EQ(FileSize(path), static_cast<int64_t>(content.size()));
+
+  std::wstring command_line = L"\"" + tool + L"\" /fullscreentype=1";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(tool.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.path.c_str(), &startup, &process));
+  bool seen = false;
+  const ULONGLONG deadline = GetTickCount64() + 60000;
+  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+    if ((seen = TemporaryFileIn(folder.path))) break;
+  }
+  TerminateProcess(process.hProcess, 99);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  ASSERT_TRUE(seen) << "the run ended before its save began";
+  ASSERT_EQ(FileSize(path), static_cast<int64_t>(content.size())) << "the kill came after the rename";
+
+  // The system removes the file as it closes the ended process's handles.
+  for (int wait = 0; wait < 100 && TemporaryFileIn(folder.path); ++wait) Sleep(20);
+  EXPECT_FALSE(TemporaryFileIn(folder.path)) << "a temporary file stayed behind";
+}
