@@ -9,7 +9,9 @@
 # folder that cannot (a bind mount). As root Wine ignores the read-only
 # attribute; a read-only mount it cannot ignore. Drive L: is a plain folder with
 # symbolic links made here, as Wine makes none: "Handles.ini" naming
-# "real\Handles.ini", and "Dangling.ini" naming a file that is not there.
+# "real\Handles.ini", and "Dangling.ini" naming a file that is not there, with
+# a marker file "corvalin-test-links". The tests tell these drives from a
+# machine's own by their size (1 MiB at most) or the marker.
 # Usage: wine-session.sh start|stop PREFIX
 set -u
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -32,7 +34,8 @@ case $1 in
     mountpoint -q "$inode_disk" || mount -t tmpfs -o size=64k,nr_inodes=8 tmpfs "$inode_disk" 2>/dev/null
     if mountpoint -q "$inode_disk"; then ln -sfn "$inode_disk" "$WINEPREFIX/dosdevices/v:"; fi
     rm -rf "$links" && mkdir -p "$links/real" && ln -s real/Handles.ini "$links/Handles.ini" &&
-      ln -s absent.ini "$links/Dangling.ini" && ln -sfn "$links" "$WINEPREFIX/dosdevices/l:"
+      ln -s absent.ini "$links/Dangling.ini" && touch "$links/corvalin-test-links" &&
+      ln -sfn "$links" "$WINEPREFIX/dosdevices/l:"
     mkdir -p "$read_only_disk"
     unmount_read_only_disk
     if [ -f "$tool" ] && mount -t tmpfs -o size=1m tmpfs "$read_only_disk" 2>/dev/null; then

@@ -6,10 +6,9 @@ rem Exits with 1 when any test fails or a test program cannot run.
 rem Arguments are handed to each test program, e.g. --gtest_brief=1 (failures
 rem and summaries only) or --gtest_repeat=3.
 rem A --gtest_filter among them replaces the one this file gives.
-rem
-rem Two tests use drive T: as a small scratch disk that they fill up; the Wine
-rem test session mounts one there. On a machine with a drive T: of its own they
-rem are left out, unless CORVALIN_TEST_DRIVES=1 says that T: is such a disk.
+rem Tests that need the Linux side's small disks (T:, U:, V:) or its folder of
+rem symbolic links (L:) skip themselves and say so: they tell those drives from
+rem the machine's own by their size or a marker file.
 setlocal
 cd /d "%~dp0"
 set "extra=%*"
@@ -17,11 +16,6 @@ set "failed="
 set "runs=0"
 set "others=-*Serial.*"
 set "serial=*Serial.*"
-if not defined CORVALIN_TEST_DRIVES if exist T:\nul (
-  set "others=-*Serial.*:PreferenceFile.AFileThatCannotBeReadWholeIsNotSavedOver:PreferenceFile.AFailedSaveOnAFullDiskKeepsTheOriginal"
-  set "serial=*Serial.*-PreferenceFile.AFileThatCannotBeReadWholeIsNotSavedOver:PreferenceFile.AFailedSaveOnAFullDiskKeepsTheOriginal"
-  echo Drive T: exists here: the two tests that fill up drive T: are left out.
-)
 
 rem The suites named Serial need the machine's window classes to themselves:
 rem they run in an invocation of their own, after the others.

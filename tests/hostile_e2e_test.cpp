@@ -236,7 +236,7 @@ TEST_F(Hostile, Environments) {
 // U: is a read-only mount holding a copy of the tool and an empty folder
 // "start", when the test session could make one.
 TEST_F(Hostile, FoldersThatCannotBeWritten) {
-  if (GetFileAttributesW(L"U:\\Corvalin.exe") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no read-only disk as U:";
+  if (!IsSmallTestDisk(L"U:\\")) GTEST_SKIP() << "no read-only disk as U:";
   {
     SCOPED_TRACE("started in a folder that cannot be written");
     RestartIde();

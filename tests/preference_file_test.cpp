@@ -108,7 +108,7 @@ TEST(PreferenceFile, ALockedFileCannotBeOpenedAndStaysAsItWas) {
 // A sparse file of 100 TB on the small tmpfs: its size is real, memory to read
 // it is not to be had.
 TEST(PreferenceFile, AFileThatCannotBeReadWholeIsNotSavedOver) {
-  if (GetDriveTypeW(L"T:\\") <= DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no small disk mounted as T:";
+  if (!IsSmallTestDisk(L"T:\\")) GTEST_SKIP() << "no small disk mounted as T:";
   const std::wstring path = L"T:\\Handles-sparse.ini";
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -131,7 +131,7 @@ TEST(PreferenceFile, AFileThatCannotBeReadWholeIsNotSavedOver) {
 // session could make one: no temporary file can be made beside it.
 TEST(PreferenceFile, AWritableFileInAFolderThatIsNotIsSavedInPlace) {
   const std::wstring path = L"U:\\inplace\\Handles.ini";
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no read-only disk as U:";
+  if (!IsSmallTestDisk(L"U:\\")) GTEST_SKIP() << "no read-only disk as U:";
   WriteBytes(path, Mark + "[1]\r\nMenuHandle = 11\r\n");
   ASSERT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 11\r\n") << "the file itself can be written";
   RecordMenu(path, L"2", 22);
@@ -189,7 +189,7 @@ TEST(PreferenceFile, UnchangedFileIsNotRewritten) {
 
 // T: is a 64 KiB tmpfs when the test fixture could mount one (as root).
 TEST(PreferenceFile, AFailedSaveOnAFullDiskKeepsTheOriginal) {
-  if (GetDriveTypeW(L"T:\\") <= DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no small disk mounted as T:";
+  if (!IsSmallTestDisk(L"T:\\")) GTEST_SKIP() << "no small disk mounted as T:";
   const std::wstring folder = L"T:\\full-disk\\";
   RemoveTree(folder);
   CreateDirectoryW(folder.c_str(), nullptr);
@@ -225,7 +225,7 @@ TEST(PreferenceFile, AFailedSaveOnAFullDiskKeepsTheOriginal) {
 // root): once its inodes and blocks are used up, no temporary file can be made,
 // and the save has to go in place.
 TEST(PreferenceFile, AFullDiskWithNoRoomForANewFileKeepsTheFileWhole) {
-  if (GetDriveTypeW(L"V:\\") <= DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no small disk with few inodes mounted as V:";
+  if (!IsSmallTestDisk(L"V:\\")) GTEST_SKIP() << "no small disk with few inodes mounted as V:";
   const std::wstring path = L"V:\\Handles.ini";
   std::string original = Mark;
   for (int group = 0; original.size() < 4000; ++group) {
@@ -278,7 +278,7 @@ TEST(PreferenceFile, ASaveKeepsTheFilesAttributesAndReplacesTheFileALinkNames) {
   EXPECT_EQ(GetFileAttributesW(hidden.c_str()) & Marked, Marked);
 
   const std::wstring link = L"L:\\Handles.ini", real = L"L:\\real\\Handles.ini";
-  if (GetFileAttributesW(L"L:\\real") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no folder of links as L:";
+  if (!HasTestLinks()) GTEST_SKIP() << "no folder of links as L:";
   WriteBytes(real, Mark + "[1]\r\nMenuHandle = 11\r\n");
   ASSERT_EQ(ReadBytes(link), ReadBytes(real));
   RecordMenu(link, L"2", 22);
@@ -289,7 +289,7 @@ TEST(PreferenceFile, ASaveKeepsTheFilesAttributesAndReplacesTheFileALinkNames) {
 }
 
 TEST(PreferenceFile, ALinkToNothingIsNotWrittenThrough) {
-  if (GetFileAttributesW(L"L:\\real") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no folder of links as L:";
+  if (!HasTestLinks()) GTEST_SKIP() << "no folder of links as L:";
   RecordMenu(L"L:\\Dangling.ini", L"1", 11);
   EXPECT_FALSE(Exists(L"L:\\absent.ini")) << "no file made at the link's target";
 }

@@ -1,14 +1,14 @@
 // A run of the tool that is ended from outside while it saves Handles.ini.
+#include "handle.h"
 #include "ide_fixture.h"
 
 namespace {
 
-bool TemporaryFileIn(const std::wstring& folder) {
+// Whether a temporary file is in the folder, and at least `least` bytes of it written.
+bool TemporaryFileIn(const std::wstring& folder, DWORD least = 0) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"crv*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return true;
+  unique_find search{FindFirstFileW((folder + L"crv*.tmp").c_str(), &found)};
+  return search && (found.nFileSizeHigh || found.nFileSizeLow >= least);
 }
 
 }  // namespace
@@ -16,8 +16,8 @@ bool TemporaryFileIn(const std::wstring& folder) {
 using SaveEnds = WithStandinIde;
 
 // A Handles.ini of 160 MiB (comment lines of 1 MiB) keeps the save busy long
-// enough: the tool is terminated as soon as its temporary file shows, which is
-// while it writes the new content, before the rename.
+// enough: the tool is terminated as soon as its temporary file has content,
+// which is while it writes the new content, before the rename.
 TEST_F(SaveEnds, ARunEndedMidSaveLeavesNoTemporaryFile) {
   StartIde();
   const std::wstring path = folder.path + L"Handles.ini";
@@ -36,7 +36,7 @@ TEST_F(SaveEnds, ARunEndedMidSaveLeavesNoTemporaryFile) {
   bool seen = false;
   const ULONGLONG deadline = GetTickCount64() + 60000;
   while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
-    if ((seen = TemporaryFileIn(folder.path))) break;
+    if ((seen = TemporaryFileIn(folder.path, 1))) break;
   }
   TerminateProcess(process.hProcess, 99);
   WaitForSingleObject(process.hProcess, INFINITE);

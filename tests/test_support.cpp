@@ -56,6 +56,13 @@ int64_t FileSize(const std::wstring& path) {
   return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+bool IsSmallTestDisk(const wchar_t* root) {
+  ULARGE_INTEGER available{}, total{}, free{};
+  return GetDiskFreeSpaceExW(root, &available, &total, &free) && total.QuadPart <= 1024 * 1024;
+}
+
+bool HasTestLinks() { return Exists(L"L:\\corvalin-test-links"); }
+
 std::wstring BuiltProgram(const std::wstring& name) {
   std::vector<wchar_t> self(32768);
   GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));

@@ -17,6 +17,12 @@ bool Exists(const std::wstring& path);
 // The size in bytes of the file, or -1 when there is none.
 int64_t FileSize(const std::wstring& path);
 
+// Whether `root` ("T:\\") is one of the test session's small disks (1 MiB at
+// most), not a drive of the machine's own that a test must not fill.
+bool IsSmallTestDisk(const wchar_t* root);
+// Whether drive L: is the test session's folder of symbolic links.
+bool HasTestLinks();
+
 // A program built beside the test executables.
 std::wstring BuiltProgram(const std::wstring& name);
 // Copies Corvalin.exe into `folder` (under `name`), as a user keeps it.
