@@ -24,14 +24,11 @@ std::string NameFrom(const uint8_t*& p, const uint8_t* end) {
 }
 
 bool SameEntries(const ini_document& a, const ini_document& b) {
-  ini_cursor x = IniFirstEntry(a), y = IniFirstEntry(b);
-  for (;;) {
-    ini_entry e{}, f{};
-    bool more_x = IniNextEntry(x, e), more_y = IniNextEntry(y, f);
-    if (more_x != more_y) return false;
-    if (!more_x) return true;
-    if (e.kind != f.kind || View(e.name) != View(f.name) || View(e.body) != View(f.body)) return false;
+  const ini_entry *e = a.first, *f = b.first;
+  for (; e && f; e = e->next, f = f->next) {
+    if (e->kind != f->kind || View(e->name) != View(f->name) || View(e->body) != View(f->body)) return false;
   }
+  return !e && !f;
 }
 
 }  // namespace

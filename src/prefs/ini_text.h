@@ -1,9 +1,6 @@
 // The text model of an INI-style preference file: plain C++ on bytes, no Win32.
 // A file's bytes are decoded (byte-order mark or ISO 8859-1) into one buffer and
-// parsed in place; entries point into that buffer. Only the leading section and
-// the groups that get selected are made into entries: the rest stays unparsed
-// text until a save reads it line by line. What parsing and writes allocate
-// hangs on one chain, freed at once.
+// parsed in place, in one pass, into a list of entries that point into it.
 #pragma once
 
 #include <cstddef>
@@ -17,12 +14,7 @@ constexpr uint32_t BlankLineBetweenGroups = 2;  // empty line before every heade
 
 constexpr int Utf8CodePage = 65001;
 
-enum class ini_entry_kind : uint8_t {
-  group_header,
-  comment,
-  key,
-  unparsed,  // whole lines of text not yet parsed, in `body`; never inside a group
-};
+enum class ini_entry_kind : uint8_t { group_header, comment, key };
 
 struct ini_span {
   char* data;
@@ -34,20 +26,17 @@ struct ini_entry {
   ini_entry_kind kind;
   ini_span name;  // group name or key name; empty for a comment
   ini_span body;  // comment text or key value
+  char* owned;    // storage of a name and value made by a write; null while both point into the text
 };
 
 struct ini_document {
-  char* buffer;          // the allocation holding the decoded text
-  char* text;            // decoded content, UTF-8
-  size_t text_size;
-  char* written;         // chain of what parsing and writes allocated
+  char* buffer;  // the decoded text the parsed entries point into
   ini_entry* first;
-  ini_entry* last;
   ini_entry* current_group;  // none: the leading section
-  char* missing_group;       // selected but not found; the next write creates it
+  bool group_missing;        // the last selection found nothing: reads fall back, the next write creates it
+  char* missing_group;       // its name; null when no memory could be had for it (writes then fail)
   size_t missing_group_size;
   bool changed;
-  bool writes_refused;  // a group search ran out of memory: no write may guess
   int with_bom;  // 0 or Utf8CodePage
 };
 
@@ -57,8 +46,9 @@ inline std::string_view View(ini_span span) { return {span.data, span.size}; }
 char* AllocateIniBuffer(size_t raw_size);
 // Where the file's raw bytes are to be read into that buffer.
 char* IniRawArea(char* buffer, size_t raw_size);
-// Decodes the raw bytes in place and parses them; the document takes the buffer.
-// False (and the buffer freed) when memory for the entries cannot be had.
+// Decodes the raw bytes in place and parses them into an empty (zeroed or freed)
+// document, which takes the buffer. False (and the buffer freed) when memory for
+// the entries cannot be had.
 bool ParseIniBuffer(ini_document& document, char* buffer, size_t raw_size);
 // The same from a byte string: the entry point for golden and fuzz tests.
 bool ParseIniString(ini_document& document, std::string_view file_bytes);
@@ -79,17 +69,9 @@ bool IniWriteText(ini_document& document, std::string_view key, std::string_view
 // digits beyond the 64-bit range saturate at the nearest bound.
 int64_t ParseIniInteger(std::string_view value);
 
-// The entries in file order, unparsed text read line by line; `entry` is a copy.
-struct ini_cursor {
-  const ini_entry* node;
-  char* at;  // the reading position inside an unparsed node
-};
-ini_cursor IniFirstEntry(const ini_document& document);
-bool IniNextEntry(ini_cursor& cursor, ini_entry& entry);
-
 // The bytes a save writes, in one new[] buffer of the exact size, or null when
-// memory cannot be had. Text that is already in saved form is copied as it is.
+// memory cannot be had.
 char* IniSavedBytes(const ini_document& document, uint32_t flags, size_t& size);
 std::string IniSaveString(const ini_document& document, uint32_t flags);
-// The same size, counted line by line: a cross-check for the copying above.
+// The size alone, without building the bytes.
 size_t IniSavedSize(const ini_document& document, uint32_t flags);
