@@ -124,10 +124,11 @@ unique_file CreateTemporaryFileBeside(const std::wstring& path, DWORD attributes
 // be made at all.
 bool SaveThroughTemporaryFile(const char* bytes, size_t size) {
   const std::wstring target = FinalPath(Preferences.handle.get(), Preferences.kept_path);
-  BY_HANDLE_FILE_INFORMATION information{};
-  const DWORD attributes = GetFileInformationByHandle(Preferences.handle.get(), &information)
-                               ? information.dwFileAttributes & KeptAttributes
-                               : 0;
+  FILE_BASIC_INFO basic{};  // the attributes alone: the whole file information asks for the volume too
+  const DWORD attributes =
+      GetFileInformationByHandleEx(Preferences.handle.get(), FileBasicInfo, &basic, sizeof basic)
+          ? basic.FileAttributes & KeptAttributes
+          : 0;
   std::wstring temporary;
   unique_file file = CreateTemporaryFileBeside(target, attributes, temporary);
   if (!file) return false;
