@@ -149,10 +149,9 @@ DWORD WINAPI DoNothing(void*) { return 0; }
 // through them.
 DWORD CycleOneId() {
   DWORD id = 0;
-  HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, CREATE_SUSPENDED, &id);
-  TerminateThread(thread, 0);
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
+  // Ends by itself: a thread ended from outside would keep its stack.
+  unique_handle thread{CreateThread(nullptr, 64 * 1024, DoNothing, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, &id)};
+  WaitForSingleObject(thread.get(), INFINITE);
   return id;
 }
 

@@ -109,6 +109,18 @@ TEST(ErrorLog, AppendsUtf8EntriesToTheDaysFile) {
   DataDirectory.clear();
 }
 
+namespace {
+
+// Makes `folder` the data directory; the path of today's error log there.
+std::wstring TodaysLogIn(const std::wstring& folder) {
+  DataDirectory = folder;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return folder + LogFileName(L"Error", now);
+}
+
+}  // namespace
+
 TEST(ErrorLog, AMissingFolderLosesTheEntrySilently) {
   scratch_folder folder;
   DataDirectory = folder.path + L"absent\\";
@@ -119,10 +131,7 @@ TEST(ErrorLog, AMissingFolderLosesTheEntrySilently) {
 
 TEST(ErrorLog, AFileInUseIsTriedAgain) {
   scratch_folder folder;
-  DataDirectory = folder.path;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const std::wstring path = folder.path + LogFileName(L"Error", now);
+  const std::wstring path = TodaysLogIn(folder.path);
   HANDLE busy = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(busy, INVALID_HANDLE_VALUE);
   HANDLE releaser = CreateThread(nullptr, 0, [](void* h) -> DWORD {
@@ -141,10 +150,7 @@ TEST(ErrorLog, AFileInUseIsTriedAgain) {
 // start stays.
 TEST(ErrorLog, AnEntryGoesAfterTheEndOfALogPast4GiB) {
   scratch_folder folder;
-  DataDirectory = folder.path;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const std::wstring path = folder.path + LogFileName(L"Error", now);
+  const std::wstring path = TodaysLogIn(folder.path);
   const std::string head = "01.01.2026 00:00:00: first\r\r\n", tail = "last\r\n";
   const int64_t end = (5LL << 30) + static_cast<int64_t>(tail.size());
   HANDLE log = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
