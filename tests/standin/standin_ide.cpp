@@ -11,9 +11,9 @@
 struct standin_ide {
   ide_options options;
   ide_window_set windows;
-  HANDLE thread;
+  unique_handle thread;
   DWORD thread_id;
-  HANDLE ready;
+  unique_handle ready;
   HWND editor = nullptr;     // the splitter's upper child
   HWND tab_panel = nullptr;  // the splitter's lower child: the tab control or the panel holding it
 };
@@ -234,7 +234,7 @@ DWORD WINAPI IdeThread(void* parameter) {
   MakeWindows(ide);
   MSG message;
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here
-  SetEvent(ide.ready);
+  SetEvent(ide.ready.get());
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (message.hwnd == nullptr && message.message == RunActionMessage) {
       auto* action = reinterpret_cast<ide_action*>(message.lParam);
@@ -317,19 +317,19 @@ bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name)
 }
 
 standin_ide* StartStandinIde(const ide_options& options) {
-  auto* ide = new standin_ide{options, {}, nullptr, 0, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  ide->thread = CreateThread(nullptr, 0, IdeThread, ide, 0, &ide->thread_id);
-  WaitForSingleObject(ide->ready, INFINITE);
+  auto* ide = new standin_ide{options, {}, {}, 0, unique_handle{CreateEventW(nullptr, TRUE, FALSE, nullptr)}};
+  ide->thread.reset(CreateThread(nullptr, 0, IdeThread, ide, 0, &ide->thread_id));
+  WaitForSingleObject(ide->ready.get(), INFINITE);
   return ide;
 }
 
 const ide_window_set& WindowsOf(const standin_ide* ide) { return ide->windows; }
 
 void RunOnIdeThread(standin_ide* ide, void (*action)(void*), void* context) {
-  ide_action request{action, context, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  const unique_handle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  ide_action request{action, context, done.get()};
   PostThreadMessageW(ide->thread_id, RunActionMessage, 0, reinterpret_cast<LPARAM>(&request));
-  WaitForSingleObject(request.done, INFINITE);
-  CloseHandle(request.done);
+  WaitForSingleObject(done.get(), INFINITE);
 }
 
 void PauseIde(standin_ide* ide, DWORD milliseconds) {
@@ -339,9 +339,7 @@ void PauseIde(standin_ide* ide, DWORD milliseconds) {
 void StopStandinIde(standin_ide* ide) {
   if (!ide) return;
   PostThreadMessageW(ide->thread_id, WM_QUIT, 0, 0);
-  WaitForSingleObject(ide->thread, INFINITE);
-  CloseHandle(ide->thread);
-  CloseHandle(ide->ready);
+  WaitForSingleObject(ide->thread.get(), INFINITE);
   delete ide;
 }
 
