@@ -78,7 +78,9 @@ uint32_t FindParentProcessId() {
   entry.dwSize = sizeof entry;
   const DWORD self = GetCurrentProcessId();
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-    if (entry.th32ProcessID == self) return StartedBeforeThisProcess(entry.th32ParentProcessID) ? entry.th32ParentProcessID : 0;
+    if (entry.th32ProcessID != self) continue;
+    const DWORD parent = entry.th32ParentProcessID;
+    return StartedBeforeThisProcess(parent) ? parent : 0;
   }
   return 0;
 }

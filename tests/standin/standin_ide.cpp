@@ -267,7 +267,9 @@ std::wstring EnvironmentBlock(const run_options& options) {
   for (const wchar_t* p = block; *p; p += wcslen(p) + 1) entries.emplace_back(p);
   FreeEnvironmentStringsW(block);
   auto changes = options.environment;
-  if (RunningUnderWine() && !RelayTraceFile().empty()) changes.insert(changes.begin(), {L"WINEDEBUG", RelayTraceDebugSetting});
+  if (RunningUnderWine() && !RelayTraceFile().empty()) {
+    changes.insert(changes.begin(), {L"WINEDEBUG", RelayTraceDebugSetting});  // the options may set it again
+  }
   for (const auto& [name, value] : changes) {
     std::wstring prefix = name + L"=";
     for (auto it = entries.begin(); it != entries.end();) {
