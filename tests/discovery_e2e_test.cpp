@@ -155,34 +155,6 @@ DWORD CycleOneId() {
   return id;
 }
 
-struct found_box {
-  DWORD process_id;
-  HWND box;
-};
-
-BOOL CALLBACK FindBoxOf(HWND window, LPARAM parameter) {
-  auto& found = *reinterpret_cast<found_box*>(parameter);
-  if (!IsVisibleWindowOf(window, found.process_id, L"#32770")) return TRUE;
-  found.box = window;
-  return FALSE;
-}
-
-// Lets the suspended tool run to its end; the text of the box it showed, if any.
-std::wstring ResumeAndReadBox(const PROCESS_INFORMATION& tool) {
-  ResumeThread(tool.hThread);
-  std::wstring text;
-  for (ULONGLONG deadline = GetTickCount64() + 30000; GetTickCount64() < deadline;) {
-    if (WaitForSingleObject(tool.hProcess, 10) == WAIT_OBJECT_0) break;
-    found_box found{tool.dwProcessId, nullptr};
-    EnumWindows(FindBoxOf, reinterpret_cast<LPARAM>(&found));
-    if (!found.box) continue;
-    text.resize(1024);
-    text.resize(GetDlgItemTextW(found.box, 0xFFFF, text.data(), static_cast<int>(text.size())));
-    PostMessageW(found.box, WM_COMMAND, IDOK, 0);
-  }
-  return text;
-}
-
 }  // namespace
 
 // A launcher started the tool and ended; before the tool ran, a newer IDE
@@ -232,6 +204,6 @@ TEST_F(DiscoverySerial, AParentsIdTakenOverByANewerIdeIsNotTheParent) {
     GTEST_SKIP() << "this system does not hand the launcher's process id to the next process";
   }
   const LONG_PTR style = GetWindowLongPtrW(ide.main_window, GWL_STYLE);
-  EXPECT_EQ(ResumeAndReadBox(started), NoMainWindow);
+  EXPECT_TRUE(EndedWithBox(ResumeAndWait(started), L"Error", NoMainWindow));
   EXPECT_EQ(GetWindowLongPtrW(ide.main_window, GWL_STYLE), style) << "the newer IDE was switched";
 }

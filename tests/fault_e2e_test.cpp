@@ -139,12 +139,9 @@ TEST_F(Faults, ASecondReportOfTheDayIsAppended) {
 
 namespace {
 
-// Faults a new thread inside the process at an address holding no code.
 bool InjectFault(HANDLE process, const message_box_seen& box, void*) {
   if (box.caption != L"Error") return true;
-  HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x1F40), nullptr,
-                                     0, nullptr);
-  if (thread) CloseHandle(thread);
+  FaultNewThreadIn(process);
   return false;  // leave the discovery message open: the report ends the process
 }
 

@@ -337,14 +337,13 @@ DWORD ChildNamed(const wchar_t* name) {
   return 0;
 }
 
-// Once the tool is running, faults a new thread in it at an address holding no code.
+// Once the tool is running, faults a new thread in it.
 DWORD WINAPI FaultTheToolSoon(void*) {
   for (int tries = 0; tries < 500; ++tries, Sleep(10)) {
     if (DWORD id = ChildNamed(L"Corvalin.exe")) {
       Sleep(1000);  // well inside the switch, which the IDE holds up
-      unique_handle tool{OpenProcess(PROCESS_ALL_ACCESS, FALSE, id)};
-      unique_handle thread{CreateRemoteThread(tool.get(), nullptr, 0,
-                                              reinterpret_cast<LPTHREAD_START_ROUTINE>(0x1F40), nullptr, 0, nullptr)};
+      const unique_handle tool{OpenProcess(PROCESS_ALL_ACCESS, FALSE, id)};
+      FaultNewThreadIn(tool.get());
       return 0;
     }
   }

@@ -26,6 +26,15 @@ std::string RecordFor(HWND window, HMENU menu) {
   return record;
 }
 
+// Type 1 puts the splitter over the whole maximized window, 25 pixels up.
+void ExpectTypeOneSplitter(const ide_state& s, HWND main_window) {
+  const RECT window = WindowRect(main_window);
+  EXPECT_EQ(s.splitter.left, 0);
+  EXPECT_EQ(s.splitter.top, -25);
+  EXPECT_EQ(Width(s.splitter), Width(window));
+  EXPECT_EQ(Height(s.splitter), Height(window) - 15);
+}
+
 // The normal layout, as after leaving; the menu is checked by HandedBackMenu.
 void ExpectNormalLayout(const ide_state& s) {
   EXPECT_NE(s.style & WS_BORDER, 0);
@@ -52,11 +61,7 @@ TEST_F(Switch, TypeOneCycle) {
   EXPECT_FALSE(in.tool_bar_visible);
   EXPECT_FALSE(in.file_tab_bar_visible);
   EXPECT_TRUE(in.maximized);
-  const RECT window = WindowRect(w.main_window);
-  EXPECT_EQ(in.splitter.left, 0);
-  EXPECT_EQ(in.splitter.top, -25);
-  EXPECT_EQ(Width(in.splitter), Width(window));
-  EXPECT_EQ(Height(in.splitter), Height(window) - 15);
+  ExpectTypeOneSplitter(in, w.main_window);
   // The tab control's screen position at the move, taken as splitter coordinates, 50 lower.
   const POINT splitter_origin = ClientOrigin(w.splitter);
   EXPECT_EQ(in.tab_control.left, before.tab_control.left + splitter_origin.x);
@@ -362,11 +367,7 @@ TEST_F(Switch, AnIdeThatLaysItsControlsOutAgain) {
     RECT client{};
     GetClientRect(w.main_window, &client);
     if (type == std::wstring(L"/fullscreentype=1")) {
-      const RECT window = WindowRect(w.main_window);
-      EXPECT_EQ(in.splitter.left, 0);
-      EXPECT_EQ(in.splitter.top, -25);
-      EXPECT_EQ(Width(in.splitter), Width(window));
-      EXPECT_EQ(Height(in.splitter), Height(window) - 15);
+      ExpectTypeOneSplitter(in, w.main_window);
       // Resizing the splitter docked the tab control at its new bottom; Corvalin
       // took that screen position as splitter coordinates, 50 lower.
       const POINT origin = ClientOrigin(w.splitter);

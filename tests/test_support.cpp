@@ -63,6 +63,12 @@ bool IsSmallTestDisk(const wchar_t* root) {
 
 bool HasTestLinks() { return Exists(L"L:\\corvalin-test-links"); }
 
+void FaultNewThreadIn(HANDLE process) {
+  HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x1F40), nullptr,
+                                     0, nullptr);
+  if (thread) CloseHandle(thread);
+}
+
 std::wstring BuiltProgram(const std::wstring& name) {
   std::vector<wchar_t> self(32768);
   GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));

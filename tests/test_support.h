@@ -23,6 +23,9 @@ bool IsSmallTestDisk(const wchar_t* root);
 // Whether drive L: is the test session's folder of symbolic links.
 bool HasTestLinks();
 
+// Faults a new thread inside the process at an address holding no code.
+void FaultNewThreadIn(HANDLE process);
+
 // A program built beside the test executables.
 std::wstring BuiltProgram(const std::wstring& name);
 // Copies Corvalin.exe into `folder` (under `name`), as a user keeps it.

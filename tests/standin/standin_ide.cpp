@@ -350,8 +350,8 @@ ide_state ReadIdeState(const ide_window_set& w) {
   s.style = GetWindowLongPtrW(w.main_window, GWL_STYLE);
   s.menu = GetMenu(w.main_window);
   s.menu_property = GetPropW(w.main_window, L"Corvalin.MenuHandle");
-  s.tool_bar_visible = w.tool_bar && (GetWindowLongPtrW(w.tool_bar, GWL_STYLE) & WS_VISIBLE);
-  s.file_tab_bar_visible = w.file_tab_bar && (GetWindowLongPtrW(w.file_tab_bar, GWL_STYLE) & WS_VISIBLE);
+  s.tool_bar_visible = Shown(w.tool_bar);
+  s.file_tab_bar_visible = Shown(w.file_tab_bar);
   s.maximized = IsZoomed(w.main_window);
   if (w.splitter) s.splitter = RectInClient(w.splitter, w.main_window);
   if (w.tab_control) s.tab_control = RectInClient(w.tab_control, GetParent(w.tab_control));
@@ -370,50 +370,67 @@ std::wstring DescribeIdeState(const ide_state& s) {
          L", splitter " + rect(s.splitter) + L", tab control " + rect(s.tab_control);
 }
 
-std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
-                                             const run_options& options) {
-  struct child {
-    unique_handle process;
-    unique_handle thread;
-  };
-  std::vector<process_run> runs(arguments.size());
-  std::vector<child> children(arguments.size());
-  std::wstring environment = EnvironmentBlock(options);
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    std::wstring command_line = L"\"" + exe + L"\"" + (arguments[i].empty() ? L"" : L" " + arguments[i]);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    runs[i].started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                                     CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
-                                     options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &process);
-    children[i] = {unique_handle{process.hProcess}, unique_handle{process.hThread}};
-    runs[i].process_id = process.dwProcessId;
-  }
-  for (const child& c : children) {
-    if (c.thread) ResumeThread(c.thread.get());
+namespace {
+
+// Lets the suspended children go at once and waits for them all, closing their
+// boxes; ends a child still running at the time-out.
+void LetGoAndWait(const std::vector<PROCESS_INFORMATION>& children, std::vector<process_run>& runs,
+                  const run_options& options) {
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (runs[i].started) ResumeThread(children[i].hThread);
   }
   std::set<HWND> handled;
   const ULONGLONG deadline = GetTickCount64() + options.timeout_ms;
   for (size_t i = 0; i < runs.size(); ++i) {
     if (!runs[i].started) continue;
     runs[i].finished = true;
-    while (WaitForSingleObject(children[i].process.get(), 10) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(children[i].hProcess, 10) == WAIT_TIMEOUT) {
       for (size_t j = i; j < runs.size(); ++j) {  // every run still going may show a box
         if (!runs[j].started) continue;
-        box_search search{&options, children[j].process.get(), runs[j].process_id, &handled, &runs[j].boxes};
+        box_search search{&options, children[j].hProcess, runs[j].process_id, &handled, &runs[j].boxes};
         EnumWindows(CloseBoxesOf, reinterpret_cast<LPARAM>(&search));
       }
       if (GetTickCount64() > deadline) {
-        TerminateProcess(children[i].process.get(), 99);
-        WaitForSingleObject(children[i].process.get(), INFINITE);
+        TerminateProcess(children[i].hProcess, 99);
+        WaitForSingleObject(children[i].hProcess, INFINITE);
         runs[i].finished = false;
         break;
       }
     }
-    GetExitCodeProcess(children[i].process.get(), &runs[i].exit_code);
+    GetExitCodeProcess(children[i].hProcess, &runs[i].exit_code);
   }
+}
+
+}  // namespace
+
+std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
+                                             const run_options& options) {
+  std::vector<process_run> runs(arguments.size());
+  std::vector<PROCESS_INFORMATION> children(arguments.size());
+  std::vector<unique_handle> owned;  // closes the children's handles
+  std::wstring environment = EnvironmentBlock(options);
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    std::wstring command_line = L"\"" + exe + L"\"" + (arguments[i].empty() ? L"" : L" " + arguments[i]);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    runs[i].started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                                     CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
+                                     options.folder.empty() ? nullptr : options.folder.c_str(), &startup,
+                                     &children[i]);
+    owned.emplace_back(children[i].hProcess);
+    owned.emplace_back(children[i].hThread);
+    runs[i].process_id = children[i].dwProcessId;
+  }
+  LetGoAndWait(children, runs, options);
   return runs;
+}
+
+process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options) {
+  std::vector<process_run> runs(1);
+  runs[0].started = true;
+  runs[0].process_id = suspended.dwProcessId;
+  LetGoAndWait({suspended}, runs, options);
+  return runs[0];
 }
 
 process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options) {

@@ -102,6 +102,8 @@ process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, c
 // suspended, then let go at once) and waited for together.
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
                                              const run_options& options = {});
+// The same for a process made suspended elsewhere; its handles stay the caller's.
+process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options = {});
 
 // Whether this runs under Wine, where a menu cannot be attached to a window of
 // another process.
