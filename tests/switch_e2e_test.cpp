@@ -51,7 +51,7 @@ using Switch = WithStandinIde;
 using SwitchSerial = WithStandinIde;
 
 TEST_F(Switch, TypeOneCycle) {
-  const ide_window_set& w = StartIde({.relayout = false});  // the places are Corvalin's alone
+  const ide_window_set& w = StartIde();
   const ide_state before = State();
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   const ide_state in = State();
@@ -79,7 +79,7 @@ TEST_F(Switch, TypeOneCycle) {
 }
 
 TEST_F(Switch, TypeTwoCycle) {
-  const ide_window_set& w = StartIde({.relayout = false});  // the places are Corvalin's alone
+  const ide_window_set& w = StartIde();
   const ide_state before = State();
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
   const ide_state in = State();
@@ -107,7 +107,7 @@ TEST_F(Switch, TypeTwoInTypeOneOut) {
 }
 
 TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
-  const ide_window_set& w = StartIde({.relayout = false});  // the places are Corvalin's alone
+  const ide_window_set& w = StartIde();
   const ide_state before = State();
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=3")));
   const ide_state in = State();
@@ -323,68 +323,4 @@ TEST_F(SwitchSerial, ARunWhoseTurnDoesNotComeLeavesTheWindowAsItIs) {
   ASSERT_TRUE(Quietly(RunTool(TypeOne)));
   EXPECT_EQ(State().style & WS_BORDER, 0) << "an abandoned turn is a turn";
   CloseHandle(turn);
-}
-
-// The IDE lays its controls out again on every WM_SIZE of its main window, and
-// its splitter lays out editor and tab control on its own (the stand-in's
-// normal behaviour). Entering changes the window's size three times (the menu
-// detached, the restore, the maximize) before it places the controls, and the
-// frame refresh after the placement keeps the client's size: no WM_SIZE comes
-// after it, so Corvalin's places hold. Leaving restores and maximizes the
-// window, and the IDE's own layout comes back.
-TEST_F(Switch, AnIdeThatLaysItsControlsOutAgain) {
-  auto in_client = [](HWND control, HWND parent) {
-    RECT r = WindowRect(control);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-  };
-  // Tool bar, file tab bar and splitter stacked over the client area, the tab control at the splitter's bottom.
-  auto expect_own_layout = [&](const ide_window_set& w) {
-    RECT client{};
-    GetClientRect(w.main_window, &client);
-    const RECT tool_bar = in_client(w.tool_bar, w.main_window);
-    const RECT file_tabs = in_client(w.file_tab_bar, w.main_window);
-    const ide_state s = ReadIdeState(w);
-    EXPECT_EQ(tool_bar.top, 0);
-    EXPECT_EQ(Width(tool_bar), client.right);
-    EXPECT_EQ(file_tabs.top, tool_bar.bottom);
-    EXPECT_EQ(Width(file_tabs), client.right);
-    EXPECT_EQ(s.splitter.top, file_tabs.bottom) << "the splitter right below the bars";
-    EXPECT_EQ(s.splitter.left, 0);
-    EXPECT_EQ(s.splitter.right, client.right);
-    EXPECT_EQ(s.splitter.bottom, client.bottom);
-    EXPECT_EQ(s.tab_control.bottom, Height(s.splitter));
-  };
-  for (const wchar_t* type : {L"/fullscreentype=1", L"/fullscreentype=2"}) {
-    SCOPED_TRACE(Narrow(type));
-    // A fresh IDE for each type: under Wine the first one keeps no menu.
-    const ide_window_set& w = RestartIde();
-    expect_own_layout(w);
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(type)));
-    RunOnIdeThread(ide, [](void*) {}, nullptr);  // the IDE has handled all it was sent or posted
-    const ide_state in = State();
-    RECT client{};
-    GetClientRect(w.main_window, &client);
-    if (type == std::wstring(L"/fullscreentype=1")) {
-      ExpectTypeOneSplitter(in, w.main_window);
-      // Resizing the splitter docked the tab control at its new bottom; Corvalin
-      // took that screen position as splitter coordinates, 50 lower.
-      const POINT origin = ClientOrigin(w.splitter);
-      EXPECT_EQ(in.tab_control.left, origin.x);
-      EXPECT_EQ(in.tab_control.top, origin.y + Height(in.splitter) - Height(in.tab_control) + 50);
-    } else {
-      // Laid out by the IDE in the maximized window without caption and menu, then moved.
-      EXPECT_EQ(in.splitter.left, 0);
-      EXPECT_EQ(in.splitter.top, 30);
-      EXPECT_EQ(Width(in.splitter), client.right);
-      EXPECT_EQ(Height(in.splitter), client.bottom - before.splitter.top);
-      EXPECT_EQ(in.tab_control.bottom, Height(in.splitter));
-    }
-    ASSERT_TRUE(Quietly(RunTool(type)));
-    RunOnIdeThread(ide, [](void*) {}, nullptr);
-    ExpectNormalLayout(State());
-    expect_own_layout(w);
-    EXPECT_TRUE(HandedBackMenu(w));
-  }
 }

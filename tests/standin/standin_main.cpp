@@ -84,6 +84,7 @@ int Run(std::vector<std::wstring> arguments) {
   standin_ide* ide = windows ? StartStandinIde({}) : nullptr;
   Print(L"Corvalin.exe " + joined);
   PrintRun(RunProcess(BuiltProgram(L"Corvalin.exe"), joined));
+  if (ide) LetIdeSettle(ide);
   if (ide) Print(L"  " + DescribeIdeState(ReadIdeState(WindowsOf(ide))));
   StopStandinIde(ide);
   return 0;
@@ -190,12 +191,10 @@ std::wstring Describe(const RECT& r) {
          std::to_wstring(r.bottom) + L")";
 }
 
-bool SamePlace(const RECT& a, const RECT& b) { return a.left == b.left && a.top == b.top; }
-
 // Type 1 in and out with the IDE on each monitor. The layout inside the window
-// must not depend on where the window is: the splitter and the tab control at
-// the same places on every monitor (their sizes follow the monitor's), the tab
-// control's corner inside the splitter.
+// must not depend on where the window is: the splitter at the same place on
+// every monitor, and the tools panel's first tab header at the same place
+// from the monitor's top right corner and on the screen.
 int Monitors() {
   std::vector<RECT> monitors;
   EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
@@ -209,36 +208,34 @@ int Monitors() {
   run_options options;
   options.folder = tool_folder.path;
   bool all_right = true;
-  std::vector<ide_state> entered;
+  std::vector<POINT> places;
   for (const RECT& m : monitors) {
     ide_options placement;
     placement.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440};
-    // Without the IDE's relayout, which docks the tab control at the splitter's
-    // bottom and so puts it lower on a taller monitor: the places compared are Corvalin's alone.
-    placement.relayout = false;
     standin_ide* ide = StartStandinIde(placement);
     const ide_window_set& windows = WindowsOf(ide);
     RECT frame{};
     GetWindowRect(windows.main_window, &frame);
     Print(L"IDE on monitor " + Describe(m) + L", window " + Describe(frame));
     process_run in = RunProcess(tool, L"/fullscreentype=1", options);
+    LetIdeSettle(ide);
     const ide_state inside = ReadIdeState(windows);
-    Print(L"  entered: " + DescribeIdeState(inside));
+    const RECT header = FirstTabHeader(windows.tab_control), seen = SeenPart(windows.tab_control);
+    Print(L"  entered: " + DescribeIdeState(inside) + L", first tab header " + Describe(header));
     process_run out = RunProcess(tool, L"/fullscreentype=1", options);
+    LetIdeSettle(ide);
     const ide_state after = ReadIdeState(windows);
     Print(L"  left:    " + DescribeIdeState(after));
-    RECT splitter_area{0, 0, inside.splitter.right - inside.splitter.left, inside.splitter.bottom - inside.splitter.top};
-    POINT corner{inside.tab_control.left, inside.tab_control.top};
+    const POINT place{header.right - m.right, header.top - m.top};
     bool right = in.exit_code == 0 && out.exit_code == 0 && in.boxes.empty() && out.boxes.empty() &&
-                 PtInRect(&splitter_area, corner) && (after.style & WS_BORDER) && after.tool_bar_visible &&
-                 after.maximized;
-    if (!entered.empty()) {
-      right = right && SamePlace(inside.splitter, entered[0].splitter) &&
-              SamePlace(inside.tab_control, entered[0].tab_control);
+                 header.top >= seen.top && header.bottom <= seen.bottom && (after.style & WS_BORDER) &&
+                 after.tool_bar_visible && after.maximized;
+    if (!places.empty()) {
+      right = right && place.x == places[0].x && place.y == places[0].y && inside.splitter.top == -25;
     }
-    Print(right ? L"  same layout, tab control inside the splitter" : L"  WRONG layout on this monitor");
+    Print(right ? L"  same layout, the panel's tabs in sight" : L"  WRONG layout on this monitor");
     all_right = all_right && right;
-    entered.push_back(inside);
+    places.push_back(place);
     StopStandinIde(ide);
   }
   return all_right ? 0 : 1;
