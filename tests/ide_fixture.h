@@ -17,6 +17,7 @@ class WithStandinIde : public ::testing::Test {
   void TearDown() override { StopStandinIde(ide); }
 
   uint64_t last_run_trace = 0;  // where the relay trace stood before the last run
+  tool_setting setting;         // how the IDE starts the tool
 
   const ide_window_set& StartIde(const ide_options& options = {}) {
     ide = StartStandinIde(options);
@@ -39,8 +40,8 @@ class WithStandinIde : public ::testing::Test {
   process_run RunTool(const std::wstring& arguments, run_options options) {
     last_run_trace = RelayTraceMark();
     if (!ide) return RunProcess(tool, arguments, options);
-    const process_run run = LaunchTool(ide, tool, arguments, {}, options);
-    LetIdeSettle(ide);
+    const process_run run = LaunchTool(ide, tool, arguments, setting, options);
+    IdeDoes(ide, ide_event::settled);
     return run;
   }
   process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {

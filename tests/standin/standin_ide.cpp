@@ -261,8 +261,7 @@ void MakeWindows(standin_ide& ide) {
   w.container = Child(L"PureContainer", WS_VISIBLE | WS_CLIPCHILDREN, w.log_splitter, 7);
   if (o.file_tab_bar) w.file_tab_bar = Child(L"PureCanvas", WS_VISIBLE, w.container, o.file_tab_bar_id);
   w.editor = Child(L"EDIT", WS_VISIBLE | ES_MULTILINE | WS_VSCROLL, w.container, 0, SourceTexts[0]);
-  ide.log_shown = o.error_log;
-  w.error_log = Child(L"LISTBOX", (o.error_log ? WS_VISIBLE : 0) | WS_BORDER, w.log_splitter, 4);
+  w.error_log = Child(L"LISTBOX", WS_VISIBLE | WS_BORDER, w.log_splitter, 4);
   SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] Waiting for executable to start..."));
   SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] The program was ended."));
   // The hand-made tab control for a panel that hides itself, hidden.
@@ -277,6 +276,29 @@ void MakeWindows(standin_ide& ide) {
   LayOutMainWindow(ide);
   if (o.visible) ShowWindow(w.main_window, o.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
   UpdateWindow(w.main_window);
+}
+
+void HandleIdeEvent(standin_ide& i, ide_event what) {
+  ide_window_set& w = i.windows;
+  if (what == ide_event::queued_size_event && i.size_event_held) LayOutMainWindow(i);
+  if (what == ide_event::queued_size_event) i.size_event_held = false;
+  if (what == ide_event::error_log_toggled) {
+    i.log_shown = !i.log_shown;
+    ShowWindow(w.error_log, i.log_shown ? SW_SHOW : SW_HIDE);
+    LayOutSplitter(i, w.log_splitter);
+    LayOutMainWindow(i);
+  }
+  if (what == ide_event::menu_rebuilt) {
+    const HMENU old = w.menu;
+    SetMenu(w.main_window, w.menu = MakeMenu());
+    if (old) DestroyMenu(old);
+  }
+  if (what == ide_event::source_tab_changed) {
+    i.source_tab = (i.source_tab + 1) % 3;
+    SetWindowTextW(w.editor, SourceTexts[i.source_tab]);
+    InvalidateRect(w.file_tab_bar, nullptr, TRUE);
+    LayOutSourceContainer(i);
+  }
 }
 
 void HandleMessage(MSG& message) {
@@ -414,44 +436,12 @@ void StopStandinIde(standin_ide* ide) {
   delete ide;
 }
 
-void ToggleErrorLog(standin_ide* ide) {
+void IdeDoes(standin_ide* ide, ide_event event) {
+  std::pair<standin_ide*, ide_event> doing{ide, event};
   RunOnIdeThread(ide, [](void* context) {
-    standin_ide& i = *static_cast<standin_ide*>(context);
-    i.log_shown = !i.log_shown;
-    ShowWindow(i.windows.error_log, i.log_shown ? SW_SHOW : SW_HIDE);
-    LayOutSplitter(i, i.windows.log_splitter);
-    LayOutMainWindow(i);
-  }, ide);
-}
-
-void RebuildMenu(standin_ide* ide) {
-  RunOnIdeThread(ide, [](void* context) {
-    ide_window_set& w = static_cast<standin_ide*>(context)->windows;
-    const HMENU old = w.menu;
-    w.menu = MakeMenu();
-    SetMenu(w.main_window, w.menu);
-    if (old) DestroyMenu(old);
-  }, ide);
-}
-
-void ChangeSourceTab(standin_ide* ide) {
-  RunOnIdeThread(ide, [](void* context) {
-    standin_ide& i = *static_cast<standin_ide*>(context);
-    i.source_tab = (i.source_tab + 1) % 3;
-    SetWindowTextW(i.windows.editor, SourceTexts[i.source_tab]);
-    InvalidateRect(i.windows.file_tab_bar, nullptr, TRUE);
-    LayOutSourceContainer(i);
-  }, ide);
-}
-
-void LetIdeSettle(standin_ide* ide) { RunOnIdeThread(ide, [](void*) {}, nullptr); }
-
-void TakeQueuedSizeEvent(standin_ide* ide) {
-  RunOnIdeThread(ide, [](void* context) {
-    standin_ide& i = *static_cast<standin_ide*>(context);
-    if (i.size_event_held) LayOutMainWindow(i);
-    i.size_event_held = false;
-  }, ide);
+    auto [i, what] = *static_cast<std::pair<standin_ide*, ide_event>*>(context);
+    HandleIdeEvent(*i, what);
+  }, &doing);
 }
 
 RECT SeenPart(HWND control) {
@@ -501,14 +491,6 @@ std::wstring DescribeIdeState(const ide_state& s) {
          yes_no(s.file_tab_bar_visible) + L", maximized " + yes_no(s.maximized) + L"; in the client area: splitter " +
          Describe(l.splitter) + L", log splitter " + Describe(l.log_splitter) + L", file tab bar " +
          Describe(l.file_tab_bar) + L", editor " + Describe(l.editor) + L", tab control " + Describe(l.tab_control);
-}
-
-void AddIdeToolEnvironment(const standin_ide* ide, run_options& options) {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  options.environment.insert(options.environment.begin(),
-                             {{L"PB_TOOL_MainWindow", std::to_wstring(reinterpret_cast<intptr_t>(ide->windows.main_window))},
-                              {L"PB_TOOL_IDE", self}});
 }
 
 namespace {
@@ -568,7 +550,10 @@ void LaunchAndWait(void* context) {
 
 process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wstring& arguments,
                        const tool_setting& setting, run_options options) {
-  AddIdeToolEnvironment(ide, options);
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  options.environment.push_back({L"PB_TOOL_MainWindow", std::to_wstring(reinterpret_cast<intptr_t>(ide->windows.main_window))});
+  options.environment.push_back({L"PB_TOOL_IDE", self});
   if (!setting.wait_until_tool_quits) return RunProcess(exe, arguments, options);
   launch l{ide, &exe, &arguments, &setting, &options, {}};
   RunOnIdeThread(ide, LaunchAndWait, &l);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,13 +16,12 @@
 enum class panel_side { right, left, none };
 // When the IDE's main loop takes the size event that WM_SIZE queued: as soon
 // as it gets to it (racing the calls of a tool that is switching the window),
-// or only when the test lets it (TakeQueuedSizeEvent).
+// or only when the test lets it (ide_event::queued_size_event).
 enum class queued_size_event { posted, held };
 
 struct ide_options {
   panel_side panel = panel_side::right;  // the tools panel beside the editor area
   bool show_tool_bar = true;             // the IDE's setting: the layout leaves room for the tool bar
-  bool error_log = true;                 // the error log below the editor
   queued_size_event size_event = queued_size_event::posted;
   std::wstring main_class = L"WindowClass_2";
   bool visible = true;
@@ -41,13 +41,11 @@ struct ide_options {
   bool destroy_at_style_change = false;  // the main window is destroyed
 };
 
+// The tool finds the first five; splitter is splitter 5, the menu the IDE's
+// newest (a rebuild replaces it).
 struct ide_window_set {
-  HWND main_window;
-  HWND tool_bar;
-  HWND file_tab_bar;
-  HWND splitter;  // splitter 5, holding the log splitter and the tools panel
-  HWND tab_control;
-  HMENU menu;  // the menu attached now: a rebuild replaces it
+  HWND main_window, tool_bar, file_tab_bar, splitter, tab_control;
+  HMENU menu;
   HWND status_bar, log_splitter, container, editor, error_log;
 };
 
@@ -61,21 +59,18 @@ void RunOnIdeThread(standin_ide* ide, void (*action)(void* context), void* conte
 void PauseIde(standin_ide* ide, DWORD milliseconds);
 void StopStandinIde(standin_ide* ide);
 
-// What the IDE does between two presses, each on its own thread: shows or
-// hides the error log (a whole layout), builds and attaches a new menu and
-// destroys the old one, changes the source tab (the container's layout only).
-void ToggleErrorLog(standin_ide* ide);
-void RebuildMenu(standin_ide* ide);
-void ChangeSourceTab(standin_ide* ide);
-// Waits until the IDE's thread has handled all it was sent or posted so far.
-void LetIdeSettle(standin_ide* ide);
-// The main loop takes a held size event: the IDE lays itself out.
-void TakeQueuedSizeEvent(standin_ide* ide);
+// What the IDE does on its own thread between two presses, and waits for it:
+// nothing more than handle what it was sent or posted so far; take a held
+// size event (a layout); show or hide the error log (a layout); build, attach
+// a new menu and destroy the old one; change the source tab (the container's
+// layout only).
+enum class ide_event { settled, queued_size_event, error_log_toggled, menu_rebuilt, source_tab_changed };
+void IdeDoes(standin_ide* ide, ide_event event);
 
 // The controls' rectangles in the main window's client coordinates.
 struct ide_layout {
   RECT tool_bar, status_bar, splitter, log_splitter, container, file_tab_bar, editor, tab_control, error_log;
-  bool operator==(const ide_layout&) const = default;
+  bool operator==(const ide_layout& other) const { return memcmp(this, &other, sizeof other) == 0; }
 };
 
 struct ide_state {
@@ -139,15 +134,13 @@ std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::
 // The same for a process made suspended elsewhere; its handles stay the caller's.
 process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options = {});
 
-// What the IDE puts into a tool's environment: its main window and its path.
-void AddIdeToolEnvironment(const standin_ide* ide, run_options& options);
-
 // The IDE's settings of an external tool.
 struct tool_setting {
   bool wait_until_tool_quits = false;  // the main window disabled, messages handled every 10 ms
   bool hide_editor = false;            // with waiting: hidden instead, shown maximized after
 };
-// Starts the tool as the IDE does, from the IDE's thread when it waits for it.
+// Starts the tool as the IDE does, with its main window and path in the
+// environment (PB_TOOL_MainWindow, PB_TOOL_IDE), from the IDE's thread when it waits.
 process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wstring& arguments,
                        const tool_setting& setting, run_options options);
 
