@@ -12,15 +12,8 @@ bool Seen(HWND control) {
   return !IsRectEmpty(&seen);
 }
 
-int MonitorTop(HWND window) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
-  return info.rcMonitor.top;
-}
-
 // Where the first line of the editor is, from the top of the screen.
-int FirstLineFromTop(const ide_window_set& w) { return SeenPart(w.editor).top - MonitorTop(w.main_window); }
+int FirstLineFromTop(const ide_window_set& w) { return SeenPart(w.editor).top; }
 
 bool TabHeadersSeen(const ide_window_set& w) {
   const RECT header = FirstTabHeader(w.tab_control), seen = SeenPart(w.tab_control);
@@ -51,9 +44,9 @@ class Layouts : public WithStandinIde {
   process_run Press(const wchar_t* type) { return RunTool(type, source.path); }
 };
 
-// Each configuration in type 1 and type 2, in and out, on a fresh IDE whose
-// queued size event waits: first what the tool's moves give, then, after the
-// IDE's own layout, what leaving gives.
+// Each configuration in type 1 and type 2 in, and out with the other type, on
+// a fresh IDE whose queued size event waits: first what the tool's moves give,
+// then, after the IDE's own layout, what leaving gives.
 TEST_F(Layouts, EachConfigurationInAndOut) {
   const struct {
     const char* label;
@@ -66,25 +59,29 @@ TEST_F(Layouts, EachConfigurationInAndOut) {
   };
   const int tab_bar = Scaled(25);
   for (const auto& c : configurations) {
-    for (const wchar_t* type : {TypeOne, TypeTwo}) {
-      SCOPED_TRACE(std::string(c.label) + ", " + Narrow(type));
+    for (const bool one : {true, false}) {
+      SCOPED_TRACE(std::string(c.label) + (one ? ", type 1" : ", type 2"));
       const ide_window_set& w = RestartIde({.panel = c.panel, .show_tool_bar = c.tool_bar,
                                            .size_event = queued_size_event::held});
+      DeleteFileW((folder.path + L"Handles.ini").c_str());
       const ide_state before = State();
       const int tool_bar = c.tool_bar ? Height(before.layout.tool_bar) : 0;
-      const bool side = c.panel != panel_side::none, one = type == TypeOne;
+      const bool side = c.panel != panel_side::none;
       ASSERT_EQ(Seen(w.tool_bar), c.tool_bar);
       ASSERT_EQ(TabHeadersSeen(w), side);
-      ASSERT_TRUE(Quietly(Press(type)));
+      ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
       const ide_state in = State();
-      EXPECT_EQ(in.style & WS_BORDER, 0);
+      EXPECT_EQ(in.style, before.style & ~WS_BORDER) << "only the border bit changes";
       EXPECT_EQ(in.menu, nullptr);
+      EXPECT_EQ(in.menu_property, w.menu);
       EXPECT_EQ(Seen(w.tool_bar), !one && c.tool_bar);
       EXPECT_EQ(Seen(w.file_tab_bar), !one);
       EXPECT_EQ(TabHeadersSeen(w), side);
       if (one && side) {
         EXPECT_EQ(FirstLineFromTop(w), 0) << "the editor's first line at the top of the screen";
         EXPECT_EQ(in.splitter.top, -25);
+        EXPECT_LT(SeenPart(w.splitter).right - SeenPart(w.splitter).left, in.splitter.right - in.splitter.left)
+            << "as wide as the window with its frame, wider than the screen";
       } else if (side) {
         EXPECT_EQ(in.splitter.top, 30);
         EXPECT_EQ(FirstLineFromTop(w), 30 + tab_bar) << "the file tab bar right above the editor";
@@ -95,22 +92,23 @@ TEST_F(Layouts, EachConfigurationInAndOut) {
         EXPECT_EQ(in.layout.log_splitter.top, tool_bar);
         EXPECT_EQ(FirstLineFromTop(w), tool_bar + tab_bar);
       }
+      const std::string recorded = HandlesIni();
       IdeDoes(ide, ide_event::queued_size_event);
-      ASSERT_TRUE(Quietly(Press(type)));
+      ASSERT_TRUE(Quietly(Press(one ? TypeTwo : TypeOne)));
       IdeDoes(ide, ide_event::queued_size_event);
       const ide_state out = State();
-      EXPECT_NE(out.style & WS_BORDER, 0);
+      EXPECT_EQ(out.style, before.style);
       EXPECT_TRUE(out.maximized);
+      EXPECT_EQ(out.menu_property, nullptr) << "the kept handle is removed after the restore";
       EXPECT_TRUE(HandedBackMenu(w));
-      EXPECT_TRUE(SameLayout(before.layout, out.layout, side)) << Narrow(DescribeIdeState(before)) << "\n"
-                                                          << Narrow(DescribeIdeState(out));
+      EXPECT_TRUE(SameLayout(before.layout, out.layout, side)) << Narrow(DescribeIdeState(out));
       EXPECT_TRUE(Seen(w.file_tab_bar));
+      EXPECT_EQ(HandlesIni(), recorded) << "leaving writes nothing";
+      EXPECT_FALSE(Exists(source.path + L"Handles.ini")) << "kept in the tool's folder";
       // The tool shows the tool bar, which the IDE's setting hid, over the file tab bar.
+      RECT overlap{};
       EXPECT_TRUE(Seen(w.tool_bar));
-      if (!c.tool_bar) {
-        RECT overlap{};
-        EXPECT_TRUE(IntersectRect(&overlap, &out.layout.tool_bar, &out.layout.file_tab_bar));
-      }
+      EXPECT_EQ(IntersectRect(&overlap, &out.layout.tool_bar, &out.layout.file_tab_bar), !c.tool_bar);
     }
   }
 }
