@@ -106,7 +106,7 @@ struct message_box_seen {
 struct run_options {
   std::wstring folder;  // the child's start folder; empty: this process's
   // Variables to set, or with no value to remove, in the child's environment.
-  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment;
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment = {};
   DWORD timeout_ms = 30000;
   // Called for each new box of the child; false leaves the box open.
   bool (*on_box)(HANDLE process, const message_box_seen& box, void* context) = nullptr;

@@ -66,8 +66,7 @@ void SaveScreenshot(const std::wstring& path) {
 }
 
 int Hold() {
-  standin_ide* ide = StartStandinIde({});
-  Print(L"main_window=" + std::to_wstring(reinterpret_cast<intptr_t>(WindowsOf(ide).main_window)));
+  StartStandinIde({});
   Sleep(INFINITE);
   return 0;
 }
@@ -104,8 +103,7 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   configuration.panel = panel == L"left" ? panel_side::left : panel == L"none" ? panel_side::none : panel_side::right;
   scratch_folder tool_folder;
   const std::wstring tool = InstallTool(tool_folder.path);
-  run_options options;
-  options.folder = tool_folder.path;
+  const run_options options{.folder = tool_folder.path};
   standin_ide* ide = nullptr;
   int shot = 0;
   auto picture = [&](const wchar_t* name) {
@@ -125,7 +123,8 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
     for (bool entering : {true, false}) {
       Print(std::wstring(L"Corvalin.exe ") + argument + (entering ? L"  (enters)" : L"  (leaves)"));
       const uint64_t mark = RelayTraceMark();
-      const process_run run = RunProcess(tool, argument, options);
+      const process_run run = LaunchTool(ide, tool, argument, {}, options);
+      IdeDoes(ide, ide_event::settled);
       PrintRun(run);
       Print(L"  " + DescribeIdeState(ReadIdeState(w)));
       PrintHandlesIni(tool_folder.path);
@@ -144,64 +143,46 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
 }
 
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
+  MONITORINFO info{sizeof info, {}, {}, 0};
   GetMonitorInfoW(monitor, &info);
   reinterpret_cast<std::vector<RECT>*>(list)->push_back(info.rcMonitor);
   return TRUE;
 }
 
-std::wstring Describe(const RECT& r) {
-  return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L")-(" + std::to_wstring(r.right) + L", " +
-         std::to_wstring(r.bottom) + L")";
-}
-
-// Type 1 in and out with the IDE on each monitor. The layout inside the window
-// must not depend on where the window is: the splitter at the same place on
-// every monitor, and the tools panel's first tab header at the same place
-// from the monitor's top right corner and on the screen.
+// Type 1 in and out with the IDE on each monitor: the layout must not depend
+// on where the window is. The editor's first line at the monitor's top, the
+// tools panel's first tab header at the same place from the monitor's top
+// right corner on every one, and the normal layout back.
 int Monitors() {
   std::vector<RECT> monitors;
   EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
-  for (const RECT& m : monitors) Print(L"monitor " + Describe(m));
-  if (monitors.size() < 2) {
-    Print(L"fewer than two monitors: nothing to compare");
-    return 2;
-  }
+  if (monitors.size() < 2) return Print(L"fewer than two monitors: nothing to compare"), 2;
   scratch_folder tool_folder;
   const std::wstring tool = InstallTool(tool_folder.path);
-  run_options options;
-  options.folder = tool_folder.path;
-  bool all_right = true;
+  const run_options options{.folder = tool_folder.path};
   std::vector<POINT> places;
   for (const RECT& m : monitors) {
-    ide_options placement;
-    placement.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440};
-    standin_ide* ide = StartStandinIde(placement);
-    const ide_window_set& windows = WindowsOf(ide);
-    RECT frame{};
-    GetWindowRect(windows.main_window, &frame);
-    Print(L"IDE on monitor " + Describe(m) + L", window " + Describe(frame));
-    process_run in = RunProcess(tool, L"/fullscreentype=1", options);
+    standin_ide* ide = StartStandinIde({.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440}});
+    const ide_window_set& w = WindowsOf(ide);
+    const process_run in = LaunchTool(ide, tool, L"/fullscreentype=1", {}, options);
     IdeDoes(ide, ide_event::settled);
-    const ide_state inside = ReadIdeState(windows);
-    const RECT header = FirstTabHeader(windows.tab_control), seen = SeenPart(windows.tab_control);
-    Print(L"  entered: " + DescribeIdeState(inside) + L", first tab header " + Describe(header));
-    process_run out = RunProcess(tool, L"/fullscreentype=1", options);
+    const RECT header = FirstTabHeader(w.tab_control);
+    RECT editor{};
+    GetWindowRect(w.editor, &editor);
+    places.push_back({header.right - m.right, header.top - m.top});
+    Print(L"monitor (" + std::to_wstring(m.left) + L", " + std::to_wstring(m.top) + L"), entered: " +
+          DescribeIdeState(ReadIdeState(w)));
+    const process_run out = LaunchTool(ide, tool, L"/fullscreentype=1", {}, options);
     IdeDoes(ide, ide_event::settled);
-    const ide_state after = ReadIdeState(windows);
-    Print(L"  left:    " + DescribeIdeState(after));
-    const POINT place{header.right - m.right, header.top - m.top};
-    const bool right = in.exit_code == 0 && out.exit_code == 0 && in.boxes.empty() && out.boxes.empty() &&
-                       header.top >= seen.top && header.bottom <= seen.bottom && inside.splitter.top == -25 &&
-                       (after.style & WS_BORDER) && after.tool_bar_visible && after.maximized &&
-                       (places.empty() || (place.x == places[0].x && place.y == places[0].y));
-    Print(right ? L"  same layout, the panel's tabs in sight" : L"  WRONG layout on this monitor");
-    all_right = all_right && right;
-    places.push_back(place);
+    const ide_state after = ReadIdeState(w);
+    Print(L"  left: " + DescribeIdeState(after));
     StopStandinIde(ide);
+    if (in.exit_code || out.exit_code || !in.boxes.empty() || !out.boxes.empty() || editor.top != m.top ||
+        !(after.style & WS_BORDER) || places.back().x != places[0].x || places.back().y != places[0].y) {
+      return Print(L"  WRONG layout on this monitor"), 1;
+    }
   }
-  return all_right ? 0 : 1;
+  return Print(L"the same layout on every monitor"), 0;
 }
 
 }  // namespace
