@@ -79,11 +79,11 @@ TEST_F(Layouts, EachConfigurationInAndOut) {
       EXPECT_EQ(TabHeadersSeen(w), side);
       if (one && side) {
         EXPECT_EQ(FirstLineFromTop(w), 0) << "the editor's first line at the top of the screen";
-        EXPECT_EQ(in.splitter.top, -25);
-        EXPECT_LT(SeenPart(w.splitter).right - SeenPart(w.splitter).left, in.splitter.right - in.splitter.left)
+        EXPECT_EQ(in.layout.splitter.top, -25);
+        EXPECT_LT(SeenPart(w.splitter).right - SeenPart(w.splitter).left, in.layout.splitter.right - in.layout.splitter.left)
             << "as wide as the window with its frame, wider than the screen";
       } else if (side) {
-        EXPECT_EQ(in.splitter.top, 30);
+        EXPECT_EQ(in.layout.splitter.top, 30);
         EXPECT_EQ(FirstLineFromTop(w), 30 + tab_bar) << "the file tab bar right above the editor";
       } else {
         // Splitter 5 is hidden: the tool's move shows nowhere. The IDE's layout
@@ -157,22 +157,58 @@ TEST_F(Layouts, TheIdeLaysItselfOutAndRebuildsItsMenuInFullscreen) {
 // too, the window is hidden: the tool finds none and says so; the window comes
 // back as it was.
 TEST_F(Layouts, ToolsTheIdeWaitsFor) {
-  const ide_window_set& w = StartIde({.size_event = queued_size_event::held});
-  const ide_state before = State();
+  const ide_window_set& w = StartIde({.size_event = queued_size_event::held, .maximized = false});
+  const LONG_PTR style = State().style | WS_MAXIMIZE;
   setting.wait_until_tool_quits = true;
   ASSERT_TRUE(Quietly(Press(TypeOne)));
   EXPECT_TRUE(IsWindowEnabled(w.main_window));
+  EXPECT_TRUE(State().maximized) << "also a window that was not maximized";
   EXPECT_EQ(FirstLineFromTop(w), 0);
   ASSERT_TRUE(Quietly(Press(TypeOne)));
-  IdeDoes(ide, ide_event::queued_size_event);
-  EXPECT_TRUE(SameLayout(before.layout, State().layout, true));
+  const ide_state normal = State();
+  EXPECT_EQ(normal.style, style);
+  EXPECT_TRUE(normal.maximized && Seen(w.tool_bar) && Seen(w.file_tab_bar));
   EXPECT_TRUE(HandedBackMenu(w));
   setting.hide_editor = true;
   const std::string recorded = HandlesIni();
   EXPECT_TRUE(EndedWithBox(Press(TypeOne), L"Error", L"The PureBasic or SpiderBasic window could not be determined."));
   EXPECT_TRUE(IsWindowVisible(w.main_window));
+  EXPECT_EQ(State().style, style);
   EXPECT_TRUE(State().maximized);
-  EXPECT_EQ(State().style, before.style);
-  EXPECT_TRUE(SameLayout(before.layout, State().layout, true));
+  EXPECT_TRUE(SameLayout(normal.layout, State().layout, true));
   EXPECT_EQ(HandlesIni(), recorded);
+}
+
+namespace {
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+  MONITORINFO info{sizeof info, {}, {}, 0};
+  GetMonitorInfoW(monitor, &info);
+  reinterpret_cast<std::vector<RECT>*>(list)->push_back(info.rcMonitor);
+  return TRUE;
+}
+}  // namespace
+
+// Type 1 in and out with the IDE on each monitor in turn (scripts/two-monitors.sh
+// makes two): the layout does not depend on where the window is. The editor's
+// first line at the monitor's top, the tools panel's first tab header at the
+// same place from the monitor's top right corner.
+TEST_F(Layouts, OnEachMonitor) {
+  std::vector<RECT> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  if (monitors.size() < 2) GTEST_SKIP() << "one monitor";
+  std::vector<POINT> places;
+  for (const RECT& m : monitors) {
+    const ide_window_set& w = RestartIde(
+        {.size_event = queued_size_event::held, .normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440}});
+    ASSERT_TRUE(Quietly(Press(TypeOne)));
+    RECT editor{};
+    GetWindowRect(w.editor, &editor);
+    EXPECT_EQ(editor.top, m.top);
+    const RECT header = FirstTabHeader(w.tab_control);
+    places.push_back({header.right - m.right, header.top - m.top});
+    EXPECT_TRUE(places.back().x == places[0].x && places.back().y == places[0].y);
+    ASSERT_TRUE(Quietly(Press(TypeOne)));
+    EXPECT_NE(State().style & WS_BORDER, 0);
+    EXPECT_TRUE(State().maximized);
+  }
 }

@@ -34,8 +34,6 @@ TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
   EXPECT_EQ(in.style, before.style & ~WS_BORDER);
   EXPECT_EQ(in.menu, w.menu) << "the menu stays";
   EXPECT_TRUE(in.tool_bar_visible && in.file_tab_bar_visible);
-  EXPECT_EQ(in.splitter.top, before.splitter.top);
-  EXPECT_EQ(in.tab_control.top, before.tab_control.top);
   EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu));
   ASSERT_TRUE(Quietly(RunTool(L"something")));
   const ide_state out = State();
@@ -46,23 +44,11 @@ TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
 TEST_F(Switch, LetterCaseAndQuotesDoNotMatter) {
   StartIde({.size_event = queued_size_event::held});  // the splitter's place tells the type
   ASSERT_TRUE(Quietly(RunTool(L"/FULLSCREENTYPE=2")));
-  EXPECT_EQ(State().splitter.top, 30);
+  EXPECT_EQ(State().layout.splitter.top, 30);
   ASSERT_TRUE(Quietly(RunTool(L"\"/FullScreenType=1\"")));
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=\"1\" /fullscreentype=2")));
-  EXPECT_EQ(State().splitter.top, -25) << "the first argument chose type 1";
+  EXPECT_EQ(State().layout.splitter.top, -25) << "the first argument chose type 1";
   EXPECT_FALSE(State().tool_bar_visible);
-}
-
-TEST_F(Switch, AWindowThatWasNotMaximizedEndsMaximized) {
-  ide_options options;
-  options.maximized = false;
-  const ide_window_set& w = StartIde(options);
-  ASSERT_FALSE(State().maximized);
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  EXPECT_TRUE(State().maximized);
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  ExpectNormalLayout(State());
-  EXPECT_TRUE(HandedBackMenu(w));
 }
 
 namespace {

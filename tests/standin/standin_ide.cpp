@@ -59,26 +59,18 @@ void LayOutSourceContainer(const standin_ide& ide) {
   Place(w.editor, 0, bar, area.right, area.bottom - bar);
 }
 
-// The size of the main window as the IDE's runtime reports it: inside the
-// frame and caption, menu bar included.
-SIZE InnerSize(HWND window) {
-  RECT outer{}, frame{};
-  GetWindowRect(window, &outer);
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
-  return {(outer.right - outer.left) - (frame.right - frame.left), (outer.bottom - outer.top) - (frame.bottom - frame.top)};
-}
-
 // The IDE's own layout: the content below the tool bar's place when the
 // setting shows it, as high as the window less the heights measured at start.
 // It never asks what is visible or attached now.
 void LayOutMainWindow(const standin_ide& ide) {
   const ide_window_set& w = ide.windows;
-  const SIZE inner = InnerSize(w.main_window);
+  RECT inner{};  // as the IDE's runtime reports the window's size: the menu bar included
+  GetClientRect(w.main_window, &inner);
   const int top = ide.options.show_tool_bar ? ide.tool_bar_height : 0;
-  const int height = inner.cy - top - ide.status_bar_height - ide.menu_height;
+  const int menu = GetMenu(w.main_window) ? ide.menu_height : 0;
+  const int height = inner.bottom + menu - top - ide.status_bar_height - ide.menu_height;
   const bool panel = ide.options.panel != panel_side::none && w.splitter;
-  Place(panel ? w.splitter : w.log_splitter, 0, top, inner.cx, height);
+  Place(panel ? w.splitter : w.log_splitter, 0, top, inner.right, height);
   LayOutSourceContainer(ide);
 }
 
@@ -147,15 +139,10 @@ LRESULT CALLBACK CanvasProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   return 0;
 }
 
+// Once per process: a second registration fails and leaves the first.
 void RegisterClassOnce(const wchar_t* name, WNDPROC procedure, int background) {
-  WNDCLASSEXW c{};
-  c.cbSize = sizeof c;
-  if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &c)) return;
-  c.lpfnWndProc = procedure;
-  c.hInstance = GetModuleHandleW(nullptr);
-  c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  c.hbrBackground = GetSysColorBrush(background);
-  c.lpszClassName = name;
+  const WNDCLASSEXW c{sizeof c, 0, procedure, 0, 0, GetModuleHandleW(nullptr), nullptr, LoadCursorW(nullptr, IDC_ARROW),
+                      GetSysColorBrush(background), nullptr, name, nullptr};
   RegisterClassExW(&c);
 }
 
@@ -451,8 +438,6 @@ ide_state ReadIdeState(const ide_window_set& w) {
   s.tool_bar_visible = w.tool_bar && (GetWindowLongPtrW(w.tool_bar, GWL_STYLE) & WS_VISIBLE);
   s.file_tab_bar_visible = w.file_tab_bar && (GetWindowLongPtrW(w.file_tab_bar, GWL_STYLE) & WS_VISIBLE);
   s.maximized = IsZoomed(w.main_window);
-  s.splitter = RectIn(w.splitter, w.main_window);
-  if (w.tab_control) s.tab_control = RectIn(w.tab_control, GetParent(w.tab_control));
   const HWND m = w.main_window;
   s.layout = {RectIn(w.tool_bar, m),  RectIn(w.status_bar, m),   RectIn(w.splitter, m),
               RectIn(w.log_splitter, m), RectIn(w.container, m), RectIn(w.file_tab_bar, m),

@@ -7,10 +7,6 @@
 //                                    handed to SetMenu and a screenshot after each
 //                                    step; with "relayout", also after the IDE hid
 //                                    its error log while in the fullscreen layout
-//   standin_ide monitors             type 1 in and out with the IDE maximized on
-//                                    each monitor in turn; exit code 0 when every
-//                                    monitor gets the same layout, 1 when not, 2
-//                                    with fewer than two monitors
 #include <windows.h>
 
 #include <string>
@@ -23,13 +19,9 @@
 namespace {
 
 void Print(const std::wstring& text) {
-  std::string bytes;
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  bytes.resize(static_cast<size_t>(size));
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  bytes += "\n";
+  const std::string line = Narrow(text) + "\n";  // the demo's text is ASCII
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 void PrintRun(const process_run& run) {
@@ -142,49 +134,6 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   return 0;
 }
 
-BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
-  MONITORINFO info{sizeof info, {}, {}, 0};
-  GetMonitorInfoW(monitor, &info);
-  reinterpret_cast<std::vector<RECT>*>(list)->push_back(info.rcMonitor);
-  return TRUE;
-}
-
-// Type 1 in and out with the IDE on each monitor: the layout must not depend
-// on where the window is. The editor's first line at the monitor's top, the
-// tools panel's first tab header at the same place from the monitor's top
-// right corner on every one, and the normal layout back.
-int Monitors() {
-  std::vector<RECT> monitors;
-  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
-  if (monitors.size() < 2) return Print(L"fewer than two monitors: nothing to compare"), 2;
-  scratch_folder tool_folder;
-  const std::wstring tool = InstallTool(tool_folder.path);
-  const run_options options{.folder = tool_folder.path};
-  std::vector<POINT> places;
-  for (const RECT& m : monitors) {
-    standin_ide* ide = StartStandinIde({.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440}});
-    const ide_window_set& w = WindowsOf(ide);
-    const process_run in = LaunchTool(ide, tool, L"/fullscreentype=1", {}, options);
-    IdeDoes(ide, ide_event::settled);
-    const RECT header = FirstTabHeader(w.tab_control);
-    RECT editor{};
-    GetWindowRect(w.editor, &editor);
-    places.push_back({header.right - m.right, header.top - m.top});
-    Print(L"monitor (" + std::to_wstring(m.left) + L", " + std::to_wstring(m.top) + L"), entered: " +
-          DescribeIdeState(ReadIdeState(w)));
-    const process_run out = LaunchTool(ide, tool, L"/fullscreentype=1", {}, options);
-    IdeDoes(ide, ide_event::settled);
-    const ide_state after = ReadIdeState(w);
-    Print(L"  left: " + DescribeIdeState(after));
-    StopStandinIde(ide);
-    if (in.exit_code || out.exit_code || !in.boxes.empty() || !out.boxes.empty() || editor.top != m.top ||
-        !(after.style & WS_BORDER) || places.back().x != places[0].x || places.back().y != places[0].y) {
-      return Print(L"  WRONG layout on this monitor"), 1;
-    }
-  }
-  return Print(L"the same layout on every monitor"), 0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -196,7 +145,6 @@ int wmain(int argc, wchar_t** argv) {
     arguments.resize(3);
     return Demo(arguments[0], arguments[1], arguments[2] == L"relayout");
   }
-  if (mode == L"monitors") return Monitors();
-  Print(L"usage: standin_ide hold | demo SHOTS_FOLDER [right|left|none] [relayout] | monitors");
+  Print(L"usage: standin_ide hold | demo SHOTS_FOLDER [right|left|none] [relayout]");
   return 2;
 }
