@@ -41,17 +41,6 @@ void StartOtherIde(held_process& held) {
 
 using Discovery = WithStandinIde;
 
-TEST_F(Discovery, NoArgumentFindsTheWindowsAndChangesNothing) {
-  StartIde();
-  ide_state before = State();
-  EXPECT_TRUE(Quietly(RunTool(L"")));
-  ide_state after = State();
-  EXPECT_EQ(after.style, before.style);
-  EXPECT_EQ(after.menu, before.menu);
-  EXPECT_TRUE(after.tool_bar_visible && after.file_tab_bar_visible);
-  EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
-}
-
 TEST_F(Discovery, StartedWithoutAnIdeSaysSo) {
   EXPECT_TRUE(EndedWithBox(RunTool(L""), L"Error", NoMainWindow));
   EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=1"), L"Error", NoMainWindow));

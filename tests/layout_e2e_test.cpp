@@ -69,6 +69,10 @@ TEST_F(Layouts, EachConfigurationInAndOut) {
       const bool side = c.panel != panel_side::none;
       ASSERT_EQ(Seen(w.tool_bar), c.tool_bar);
       ASSERT_EQ(TabHeadersSeen(w), side);
+      ASSERT_TRUE(Quietly(Press(L""))) << "no argument: the windows found, nothing changed";
+      EXPECT_TRUE(State().style == before.style && State().menu == w.menu);
+      EXPECT_TRUE(SameLayout(before.layout, State().layout, side));
+      EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
       ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
       const ide_state in = State();
       EXPECT_EQ(in.style, before.style & ~WS_BORDER) << "only the border bit changes";
@@ -80,8 +84,8 @@ TEST_F(Layouts, EachConfigurationInAndOut) {
       if (one && side) {
         EXPECT_EQ(FirstLineFromTop(w), 0) << "the editor's first line at the top of the screen";
         EXPECT_EQ(in.layout.splitter.top, -25);
-        EXPECT_LT(SeenPart(w.splitter).right - SeenPart(w.splitter).left, in.layout.splitter.right - in.layout.splitter.left)
-            << "as wide as the window with its frame, wider than the screen";
+        const RECT seen = SeenPart(w.splitter), splitter = in.layout.splitter;
+        EXPECT_LT(seen.right - seen.left, splitter.right - splitter.left) << "as wide as the window with its frame";
       } else if (side) {
         EXPECT_EQ(in.layout.splitter.top, 30);
         EXPECT_EQ(FirstLineFromTop(w), 30 + tab_bar) << "the file tab bar right above the editor";
@@ -179,22 +183,16 @@ TEST_F(Layouts, ToolsTheIdeWaitsFor) {
   EXPECT_EQ(HandlesIni(), recorded);
 }
 
-namespace {
-BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
-  MONITORINFO info{sizeof info, {}, {}, 0};
-  GetMonitorInfoW(monitor, &info);
-  reinterpret_cast<std::vector<RECT>*>(list)->push_back(info.rcMonitor);
-  return TRUE;
-}
-}  // namespace
-
 // Type 1 in and out with the IDE on each monitor in turn (scripts/two-monitors.sh
 // makes two): the layout does not depend on where the window is. The editor's
 // first line at the monitor's top, the tools panel's first tab header at the
 // same place from the monitor's top right corner.
 TEST_F(Layouts, OnEachMonitor) {
   std::vector<RECT> monitors;
-  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+  EnumDisplayMonitors(nullptr, nullptr, [](HMONITOR, HDC, RECT* monitor, LPARAM list) {
+    reinterpret_cast<std::vector<RECT>*>(list)->push_back(*monitor);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&monitors));
   if (monitors.size() < 2) GTEST_SKIP() << "one monitor";
   std::vector<POINT> places;
   for (const RECT& m : monitors) {

@@ -178,8 +178,8 @@ HWND MakeToolBar(HWND parent, bool shown) {
   return bar;
 }
 
-HWND MakeTabControl(HWND parent, intptr_t pb_id, DWORD shown) {
-  HWND tabs = Child(WC_TABCONTROLW, shown | TCS_MULTILINE, parent, pb_id);
+HWND MakeTabControl(HWND parent, intptr_t pb_id) {
+  HWND tabs = Child(WC_TABCONTROLW, WS_VISIBLE | TCS_MULTILINE, parent, pb_id);
   for (const wchar_t* name : {L"Templates", L"Issues", L"Explorer", L"Project", L"Procedures"}) {
     TCITEMW item{TCIF_TEXT, 0, 0, const_cast<wchar_t*>(name), 0, 0, 0};
     SendMessageW(tabs, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
@@ -201,7 +201,7 @@ void MakeToolsSplitter(standin_ide& ide) {
   w.splitter = Child(L"PureSplitter", (panel ? WS_VISIBLE : 0) | WS_CLIPCHILDREN, w.main_window, o.splitter_id);
   if (!o.tab_control) return;
   ide.panel = o.tab_control_as_grandchild ? Child(L"PureContainer", WS_VISIBLE, w.splitter) : nullptr;
-  w.tab_control = MakeTabControl(ide.panel ? ide.panel : w.splitter, 2, WS_VISIBLE);
+  w.tab_control = MakeTabControl(ide.panel ? ide.panel : w.splitter, 2);
   if (!ide.panel) ide.panel = w.tab_control;
 }
 
@@ -231,13 +231,11 @@ void MakeWindows(standin_ide& ide) {
   if (o.file_tab_bar) w.file_tab_bar = Child(L"PureCanvas", WS_VISIBLE, w.container, o.file_tab_bar_id);
   w.editor = Child(L"EDIT", WS_VISIBLE | ES_MULTILINE | WS_VSCROLL, w.container, 0, SourceText);
   w.error_log = Child(L"LISTBOX", WS_VISIBLE | WS_BORDER, w.log_splitter, 4);
-  SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] Waiting for executable to start..."));
   SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] The program was ended."));
   // The hand-made tab control for a panel that hides itself, hidden.
-  MakeTabControl(Child(L"PureContainer", 0, w.main_window), 0, WS_VISIBLE);
-  for (HWND window : {w.main_window, w.splitter, w.log_splitter, w.file_tab_bar}) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
-  }
+  MakeTabControl(Child(L"PureContainer", 0, w.main_window), 0);
+  const LONG_PTR self = reinterpret_cast<LONG_PTR>(&ide);
+  for (HWND window : {w.main_window, w.splitter, w.log_splitter}) SetWindowLongPtrW(window, GWLP_USERDATA, self);
   ide.tool_bar_height = w.tool_bar ? Height(w.tool_bar) : 0;
   ide.status_bar_height = Height(w.status_bar);
   ide.menu_height = GetSystemMetrics(SM_CYMENU);
