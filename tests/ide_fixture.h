@@ -30,11 +30,7 @@ class WithStandinIde : public ::testing::Test {
     return StartIde(options);
   }
   // Started in the tool's own folder, as the IDE usually starts it.
-  run_options InToolFolder() const {
-    run_options options;
-    options.folder = folder.path;
-    return options;
-  }
+  run_options InToolFolder() const { return {.folder = folder.path}; }
   // Started as the IDE starts its tools; the IDE has then handled what the run
   // sent and posted it.
   process_run RunTool(const std::wstring& arguments, run_options options) {

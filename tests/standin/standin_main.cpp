@@ -88,10 +88,13 @@ void PrintMenuCalls(const process_run& run, uint64_t mark, const ide_window_set&
 }
 
 // Each cycle on a fresh stand-in IDE: under Wine the first one keeps no menu,
-// and the second entering run would have none to record. With "relayout", the
-// IDE hides its error log while in the fullscreen layout, a layout of its own.
+// and the second entering run would have none to record. The IDE's queued size
+// event waits until after each run (taken at once it may come after the tool's
+// moves and undo them: the IDE's own layout in the borderless window, which
+// "relayout" shows, the IDE hiding its error log while in the fullscreen layout).
 int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   ide_options configuration;
+  configuration.size_event = queued_size_event::held;
   configuration.panel = panel == L"left" ? panel_side::left : panel == L"none" ? panel_side::none : panel_side::right;
   scratch_folder tool_folder;
   const std::wstring tool = InstallTool(tool_folder.path);
