@@ -152,7 +152,6 @@ HMENU MakeMenu() {
   for (const wchar_t* title : titles) {
     HMENU popup = CreatePopupMenu();
     AppendMenuW(popup, MF_STRING, 100, L"&New");
-    AppendMenuW(popup, MF_STRING, 101, L"&Open...");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title);
   }
   return bar;
@@ -186,12 +185,6 @@ HWND MakeTabControl(HWND parent, intptr_t pb_id) {
     SendMessageW(tabs, TCM_INSERTITEMW, index++, reinterpret_cast<LPARAM>(&item));
   }
   return tabs;
-}
-
-int Height(HWND window) {
-  RECT r{};
-  GetWindowRect(window, &r);
-  return r.bottom - r.top;
 }
 
 // Splitter 5 with the tools panel and, when the panel is on, the log splitter.
@@ -237,8 +230,11 @@ void MakeWindows(standin_ide& ide) {
   MakeTabControl(Child(L"PureContainer", 0, w.main_window), 0);
   const LONG_PTR self = reinterpret_cast<LONG_PTR>(&ide);
   for (HWND window : {w.main_window, w.splitter, w.log_splitter}) SetWindowLongPtrW(window, GWLP_USERDATA, self);
-  ide.tool_bar_height = w.tool_bar ? Height(w.tool_bar) : 0;
-  ide.status_bar_height = Height(w.status_bar);
+  RECT tool_bar{}, status_bar{};
+  GetWindowRect(w.tool_bar, &tool_bar);  // none: empty
+  GetWindowRect(w.status_bar, &status_bar);
+  ide.tool_bar_height = tool_bar.bottom - tool_bar.top;
+  ide.status_bar_height = status_bar.bottom - status_bar.top;
   ide.menu_height = GetSystemMetrics(SM_CYMENU);
   SendMessageW(w.status_bar, WM_SIZE, 0, 0);
   LayOutMainWindow(ide);

@@ -56,11 +56,10 @@ void RunOnIdeThread(standin_ide* ide, void (*action)(void* context), void* conte
 void PauseIde(standin_ide* ide, DWORD milliseconds);
 void StopStandinIde(standin_ide* ide);
 
-// What the IDE does on its own thread between two presses, and waits for it:
-// nothing more than handle what it was sent or posted so far; take a held
-// size event (a layout); show or hide the error log (a layout); build, attach
-// a new menu and destroy the old one; change the source tab (the container's
-// layout only).
+// What the IDE does on its own thread between two presses, waited for: handle
+// what it was sent or posted; take a held size event, show or hide the error
+// log (a layout each); a new menu attached, the old one destroyed; a source tab
+// changed (the container's layout only).
 enum class ide_event { settled, queued_size_event, error_log_toggled, menu_rebuilt, source_tab_changed };
 void IdeDoes(standin_ide* ide, ide_event event);
 
