@@ -17,7 +17,6 @@ class WithStandinIde : public ::testing::Test {
   void TearDown() override { StopStandinIde(ide); }
 
   uint64_t last_run_trace = 0;  // where the relay trace stood before the last run
-  tool_setting setting;         // how the IDE starts the tool
 
   const ide_window_set& StartIde(const ide_options& options = {}) {
     ide = StartStandinIde(options);
@@ -31,10 +30,9 @@ class WithStandinIde : public ::testing::Test {
   }
   // Started in the tool's own folder, as the IDE usually starts it.
   run_options InToolFolder() const { return {.folder = folder.path}; }
-  // Started as the IDE starts its tools.
   process_run RunTool(const std::wstring& arguments, const run_options& options) {
     last_run_trace = RelayTraceMark();
-    return ide ? LaunchTool(ide, tool, arguments, setting, options) : RunProcess(tool, arguments, options);
+    return RunProcess(tool, arguments, options);
   }
   process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {
     run_options options = InToolFolder();
@@ -50,7 +48,7 @@ class WithStandinIde : public ::testing::Test {
   ::testing::AssertionResult HandedBackMenu(const ide_window_set& w) const {
     const HMENU now = GetMenu(w.main_window);
     if (now == w.menu) return ::testing::AssertionSuccess();
-    if (!RunningUnderWine()) return ::testing::AssertionFailure() << "the window has menu " << now << ", not " << w.menu;
+    if (!RunningUnderWine()) return ::testing::AssertionFailure() << "menu " << now << ", not " << w.menu;
     if (RelayTraceFile().empty()) {
       return ::testing::AssertionFailure() << "no relay trace under Wine: run through cmake/wine-traced.sh";
     }

@@ -38,10 +38,15 @@ constexpr const wchar_t* TypeTwo = L"/fullscreentype=2";
 
 }  // namespace
 
+// The tool started as the IDE starts it, in the active source's folder.
 class Layouts : public WithStandinIde {
  protected:
-  scratch_folder source;  // the active source's folder: the tools' start folder
-  process_run Press(const wchar_t* type) { return RunTool(type, source.path); }
+  scratch_folder source;
+  tool_setting setting;
+  process_run Press(const wchar_t* type) {
+    last_run_trace = RelayTraceMark();
+    return LaunchTool(ide, tool, type, setting, {.folder = source.path});
+  }
 };
 
 // Each configuration in type 1 and type 2 in, and out with the other type, on

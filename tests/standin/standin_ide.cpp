@@ -148,8 +148,8 @@ void RegisterClassOnce(const wchar_t* name, WNDPROC procedure, int background) {
 
 HMENU MakeMenu() {
   HMENU bar = CreateMenu();
-  const wchar_t* titles[] = {L"&File", L"&Edit", L"&Project", L"&Form", L"&Compiler", L"&Debugger", L"&Tools", L"&Help"};
-  for (const wchar_t* title : titles) {
+  for (const wchar_t* title :
+       {L"&File", L"&Edit", L"&Project", L"&Form", L"&Compiler", L"&Debugger", L"&Tools", L"&Help"}) {
     HMENU popup = CreatePopupMenu();
     AppendMenuW(popup, MF_STRING, 100, L"&New");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title);
@@ -314,7 +314,8 @@ std::wstring EnvironmentBlock(const run_options& options) {
   }
   for (const auto& [name, value] : changes) {
     const std::wstring prefix = name + L"=";
-    std::erase_if(entries, [&](const std::wstring& e) { return _wcsnicmp(e.c_str(), prefix.c_str(), prefix.size()) == 0; });
+    std::erase_if(entries,
+                  [&](const std::wstring& e) { return _wcsnicmp(e.c_str(), prefix.c_str(), prefix.size()) == 0; });
     if (value) entries.push_back(prefix + *value);
   }
   std::wstring result;
@@ -484,9 +485,9 @@ process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wst
                        const tool_setting& setting, run_options options) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  options.environment.push_back({L"PB_TOOL_IDE", self});
-  options.environment.push_back(
-      {L"PB_TOOL_MainWindow", std::to_wstring(reinterpret_cast<intptr_t>(ide->windows.main_window))});
+  const std::wstring main_window = std::to_wstring(reinterpret_cast<intptr_t>(ide->windows.main_window));
+  options.environment.insert(options.environment.begin(),
+                             {{L"PB_TOOL_IDE", self}, {L"PB_TOOL_MainWindow", main_window}});
   if (!setting.wait_until_tool_quits) return RunProcess(exe, arguments, options);
   process_run run{};
   options.handle_messages = true;
@@ -495,7 +496,8 @@ process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wst
     const bool maximized = IsZoomed(window);
     if (setting.hide_editor) ShowWindow(window, SW_HIDE); else EnableWindow(window, FALSE);
     run = RunProcess(exe, arguments, options);
-    if (setting.hide_editor) ShowWindow(window, maximized ? SW_SHOWMAXIMIZED : SW_SHOW); else EnableWindow(window, TRUE);
+    if (setting.hide_editor) ShowWindow(window, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+    else EnableWindow(window, TRUE);
   };
   RunOnIdeThread(ide, [](void* context) { (*static_cast<decltype(wait)*>(context))(); }, &wait);
   return run;

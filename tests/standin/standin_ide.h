@@ -129,7 +129,8 @@ struct tool_setting {
   bool hide_editor = false;            // with waiting: hidden instead, shown maximized after
 };
 // Starts the tool as the IDE does, with its main window and path in the
-// environment (PB_TOOL_MainWindow, PB_TOOL_IDE), from the IDE's thread when it waits.
+// environment (PB_TOOL_MainWindow, PB_TOOL_IDE; `options` may set them again),
+// from the IDE's thread when it waits.
 process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wstring& arguments,
                        const tool_setting& setting, run_options options);
 

@@ -72,7 +72,7 @@ void PrintMenuCalls(const process_run& run, uint64_t mark, const ide_window_set&
   for (const set_menu_call& call : SetMenuCallsSince(mark)) {
     if (call.process_id != run.process_id || call.window != w.main_window) continue;
     Print(L"  Corvalin called SetMenu(window, " + Decimal(call.menu) + L") (Wine's relay trace)" +
-          (call.menu && call.menu == w.menu ? L": the IDE's menu, which Wine cannot attach from another process" : L""));
+          (call.menu && call.menu == w.menu ? L": the IDE's menu, which Wine cannot attach from elsewhere" : L""));
   }
 }
 
@@ -93,7 +93,8 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   auto picture = [&](const wchar_t* name) {
     const ide_window_set& w = WindowsOf(ide);
     RunOnIdeThread(ide, [](void* window) {
-      RedrawWindow(static_cast<HWND>(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+      const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;
+      RedrawWindow(static_cast<HWND>(window), nullptr, nullptr, flags);
     }, w.main_window);
     Sleep(700);  // let the X server draw before the picture is taken
     SaveScreenshot(shots + std::to_wstring(shot++) + L"-" + name + L".bmp");
