@@ -7,8 +7,6 @@
 
 #include "handle.h"
 #include "ide_fixture.h"
-// After windows.h, which the fixture brings.
-#include <tlhelp32.h>
 #include "prefs/preference_file.h"
 
 namespace {
@@ -339,41 +337,24 @@ TEST_F(HostileSerial, APressWhoseTurnComesLateFinishesItsSwitch) {
 
 namespace {
 
-// The first thread, the one that runs the program, of this process's child of that name.
-DWORD MainThreadOfChild(const wchar_t* name) {
-  unique_file snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0)};
-  PROCESSENTRY32W process{};
-  process.dwSize = sizeof process;
-  DWORD id = 0;
-  for (BOOL more = Process32FirstW(snapshot.get(), &process); more; more = Process32NextW(snapshot.get(), &process)) {
-    if (process.th32ParentProcessID != GetCurrentProcessId() || _wcsicmp(process.szExeFile, name) != 0) continue;
-    id = process.th32ProcessID;
-  }
-  THREADENTRY32 thread{};
-  thread.dwSize = sizeof thread;
-  for (BOOL more = Thread32First(snapshot.get(), &thread); id && more; more = Thread32Next(snapshot.get(), &thread)) {
-    if (thread.th32OwnerProcessID == id) return thread.th32ThreadID;
-  }
-  return 0;
-}
+struct tool_in_switch {
+  HWND main_window;
+  HANDLE tool_thread;  // the tool's main thread, the one that switches
+};
 
 // Once the tool is inside its switch (the border gone, the IDE holding it up),
-// sends its main thread on to an address that holds no code: the thread that
-// switches faults there as soon as the IDE lets it go on.
-DWORD WINAPI FaultTheToolInItsSwitch(void* main_window) {
-  for (int tries = 0; tries < 1000; ++tries, Sleep(10)) {
-    const DWORD id = MainThreadOfChild(L"Corvalin.exe");
-    if (!id || (GetWindowLongPtrW(static_cast<HWND>(main_window), GWL_STYLE) & WS_BORDER)) continue;
-    const unique_handle thread{OpenThread(THREAD_ALL_ACCESS, FALSE, id)};
-    CONTEXT context{};
-    context.ContextFlags = CONTEXT_CONTROL;
-    SuspendThread(thread.get());
-    GetThreadContext(thread.get(), &context);
-    context.Rip = 0x1F40;
-    SetThreadContext(thread.get(), &context);
-    ResumeThread(thread.get());
-    return 0;
-  }
+// sends its main thread on to an address that holds no code: the thread faults
+// there as soon as the IDE lets it go on.
+DWORD WINAPI FaultTheToolInItsSwitch(void* parameter) {
+  const auto& tool = *static_cast<tool_in_switch*>(parameter);
+  for (int tries = 0; tries < 1000 && (GetWindowLongPtrW(tool.main_window, GWL_STYLE) & WS_BORDER); ++tries) Sleep(10);
+  CONTEXT context{};
+  context.ContextFlags = CONTEXT_CONTROL;
+  SuspendThread(tool.tool_thread);
+  GetThreadContext(tool.tool_thread, &context);
+  context.Rip = 0x1F40;
+  SetThreadContext(tool.tool_thread, &context);
+  ResumeThread(tool.tool_thread);
   return 0;
 }
 
@@ -399,13 +380,21 @@ TEST_F(HostileSerial, AFaultReportDuringASlowSwitch) {
   ide_options options;
   options.pause_at_style_change_ms = 3000;
   const ide_window_set& w = StartIde(options);
-  unique_handle injector{CreateThread(nullptr, 0, FaultTheToolInItsSwitch, w.main_window, 0, nullptr)};
+  std::wstring command = L"\"" + tool + L"\" /fullscreentype=1";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                             folder.path.c_str(), &startup, &started));
+  const unique_handle process{started.hProcess}, thread{started.hThread};
+  tool_in_switch in_switch{w.main_window, started.hThread};
+  const unique_handle injector{CreateThread(nullptr, 0, FaultTheToolInItsSwitch, &in_switch, 0, nullptr)};
   press_during_report press{tool, InToolFolder()};
   run_options run = InToolFolder();
   run.on_box = PressAgainDuringTheReport;
   run.context = &press;
   run.timeout_ms = 20000;  // longer than the switch may take
-  const process_run report = RunTool(L"/fullscreentype=1", run);
+  const process_run report = ResumeAndWait(started, run);
   ASSERT_EQ(report.boxes.size(), 1u);
   EXPECT_EQ(report.boxes[0].caption, L"Fehler");
   EXPECT_FALSE(report.finished) << "the report was still up when the test ended the tool";
