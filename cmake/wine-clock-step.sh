@@ -4,14 +4,14 @@
 # a file at every clock reading, and the tests step the clock back by writing it
 # (C:\clock-offset, named to them in CORVALIN_CLOCK_OFFSET_FILE). Process
 # creation times come from the wineserver's clock. It works on a copy of the
-# test prefix (hard links: Wine replaces its registry files, it does not write
-# them in place), so the shared session's server goes on untouched.
+# test prefix (a whole copy: Wine writes its registry files in place), so the
+# shared session's server and prefix go on untouched.
 # Usage: wine-clock-step.sh PREFIX TEST_PROGRAM
 set -u
 library=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
 [ -n "$library" ] || { echo "libfaketime is missing (scripts/setup.sh installs it)"; exit 1; }
 copy=$1-clock
-rm -rf "$copy" && cp -al "$1" "$copy"
+rm -rf "$copy" && cp -a "$1" "$copy"
 export WINEPREFIX=$copy WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "+0" >"$copy/drive_c/clock-offset"
 LD_PRELOAD=$library FAKETIME_TIMESTAMP_FILE=$copy/drive_c/clock-offset FAKETIME_NO_CACHE=1 \
