@@ -77,7 +77,7 @@ using ClockSteppedBack = WithStandinIde;
 
 TEST_F(ClockSteppedBack, TheProcessOfTheNamedMainWindowIsStillTheParent) {
   wchar_t offset_file[MAX_PATH] = {};
-  if (!GetEnvironmentVariableW(L"CORVALIN_CLOCK_OFFSET_FILE", offset_file, MAX_PATH)) GTEST_SKIP() << "no clock to step";
+  if (!GetEnvironmentVariableW(L"CORVALIN_CLOCK_OFFSET_FILE", offset_file, MAX_PATH)) GTEST_SKIP() << "no clock";
   const ide_window_set& w = StartIde();
   WriteBytes(offset_file, "-10m\n");
   EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=2"), L"Error", NoMainWindow)) << "the creation times alone";

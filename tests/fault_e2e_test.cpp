@@ -170,8 +170,8 @@ using FaultsSerial = Faults;
 TEST_F(FaultsSerial, TheReportNamesWindows11AndWindowsServer2012R2) {
   if (!RunningUnderWine()) GTEST_SKIP() << "the version is set through Wine's registry";
   const wchar_t* nt = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
-  const struct { const wchar_t *key, *name; } values[] = {
-      {nt, L"CurrentVersion"}, {nt, L"CurrentBuildNumber"}, {L"System\\CurrentControlSet\\Control\\ProductOptions", L"ProductType"}};
+  const struct { const wchar_t *key, *name; } values[] = {{nt, L"CurrentVersion"}, {nt, L"CurrentBuildNumber"},
+      {L"System\\CurrentControlSet\\Control\\ProductOptions", L"ProductType"}};
   wchar_t kept[3][64] = {};
   for (int i = 0; i < 3; ++i) {
     DWORD size = sizeof kept[i];

@@ -328,7 +328,8 @@ TEST_F(HostileSerial, APressWhoseTurnComesLateFinishesItsSwitch) {
   options.pause_at_style_change_ms = 8000;
   StartIde(options);
   last_run_trace = RelayTraceMark();
-  for (const process_run& run : RunProcessesAtOnce(tool, {L"/fullscreentype=1", L"/fullscreentype=1"}, InToolFolder())) {
+  const std::vector<std::wstring> presses(2, L"/fullscreentype=1");
+  for (const process_run& run : RunProcessesAtOnce(tool, presses, InToolFolder())) {
     EXPECT_TRUE(Quietly(run));
   }
   EXPECT_TRUE(IsNormal(State()));
