@@ -46,6 +46,25 @@ TEST_F(Discovery, StartedWithoutAnIdeSaysSo) {
   EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=1"), L"Error", NoMainWindow));
 }
 
+// The wall clock set back after the IDE started, as time synchronisation does:
+// cmake/wine-clock-step.sh runs this with a wineserver whose clock it can step.
+using ClockSteppedBack = WithStandinIde;
+
+TEST_F(ClockSteppedBack, TheProcessOfTheNamedMainWindowIsStillTheParent) {
+  wchar_t offset_file[MAX_PATH] = {};
+  if (!GetEnvironmentVariableW(L"CORVALIN_CLOCK_OFFSET_FILE", offset_file, MAX_PATH)) GTEST_SKIP() << "no clock";
+  const ide_window_set& w = StartIde();
+  WriteBytes(offset_file, "-10m\n");
+  EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=2"), L"Error", NoMainWindow)) << "the creation times alone";
+  run_options options = InToolFolder();
+  for (HWND named : {GetDesktopWindow(), w.main_window}) {
+    options.environment = {{L"PB_TOOL_MainWindow", std::to_wstring(reinterpret_cast<intptr_t>(named))}};
+    const process_run run = RunTool(L"/fullscreentype=2", options);
+    EXPECT_TRUE(named == w.main_window ? Quietly(run) : EndedWithBox(run, L"Error", NoMainWindow));
+  }
+  EXPECT_EQ(State().style & WS_BORDER, 0);
+}
+
 // Class names are atoms shared by every process: while another process has
 // "WindowClass_2" registered, a class "windowclass_2" reads back in that case.
 // CTest therefore runs the suites named Serial alone.

@@ -131,10 +131,13 @@ TEST(PathFolder, KeepsTheLastSeparator) {
   EXPECT_EQ(PathFolder(L"Corvalin.exe"), L"");
 }
 
-TEST(ExecutablePath, NamesThisProgram) {
+TEST(ExecutablePath, NamesThisProgramWithoutTheLongPathPrefix) {
   std::wstring path = ExecutablePath();
   EXPECT_EQ(path.substr(path.size() - 14), L"unit_tests.exe");
   EXPECT_NE(path.rfind(L"\\\\?\\", 0), 0u);
+  EXPECT_EQ(WithoutLongPathPrefix(L"\\\\?\\C:\\Tools\\Corvalin.exe"), L"C:\\Tools\\Corvalin.exe");
+  EXPECT_EQ(WithoutLongPathPrefix(L"\\\\?\\UNC\\server\\share\\Corvalin.exe"), L"\\\\server\\share\\Corvalin.exe");
+  EXPECT_EQ(WithoutLongPathPrefix(L"\\\\server\\share\\Corvalin.exe"), L"\\\\server\\share\\Corvalin.exe");
 }
 
 TEST(CurrentFolder, ReadsPathsLongerThanMaxPath) {

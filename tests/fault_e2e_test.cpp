@@ -162,3 +162,35 @@ TEST_F(Faults, TheToolItselfReportsAFault) {
   EXPECT_EQ(lines[7], L"Speicheradresse: 8000");
   EXPECT_NE(Log().find("Speicheradresse: 8000\r"), std::string::npos) << "logged in the portable data folder";
 }
+
+// Wine reports the version that its registry names when no Wine version is
+// chosen. Those values hold for the whole prefix: this runs alone and puts them back.
+using FaultsSerial = Faults;
+
+TEST_F(FaultsSerial, TheReportNamesWindows11AndWindowsServer2012R2) {
+  if (!RunningUnderWine()) GTEST_SKIP() << "the version is set through Wine's registry";
+  const wchar_t* nt = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+  const struct { const wchar_t *key, *name; } values[] = {{nt, L"CurrentVersion"}, {nt, L"CurrentBuildNumber"},
+      {L"System\\CurrentControlSet\\Control\\ProductOptions", L"ProductType"}};
+  wchar_t kept[3][64] = {};
+  for (int i = 0; i < 3; ++i) {
+    DWORD size = sizeof kept[i];
+    RegGetValueW(HKEY_LOCAL_MACHINE, values[i].key, values[i].name, RRF_RT_REG_SZ, nullptr, kept[i], &size);
+  }
+  auto write = [&](int i, const std::wstring& value) {
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, values[i].key, values[i].name, REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  };
+  const std::wstring tool = InstallTool(folder.path);
+  for (const auto& system : {std::to_array<std::wstring>({L"10.0", L"22631", L"WinNT", L"Windows 11"}),
+                             std::to_array<std::wstring>({L"6.3", L"9600", L"ServerNT", L"Windows Server 2012 R2"})}) {
+    for (int i = 0; i < 3; ++i) write(i, system[i]);
+    run_options options;
+    options.folder = folder.path;
+    options.on_box = InjectFault;
+    const process_run run = RunProcess(tool, L"/fullscreentype=1", options);
+    const std::wstring report = run.boxes.size() == 2 ? run.boxes[1].text : L"";
+    EXPECT_NE(report.find(L"\rBetriebssystem: " + system[3] + L"\r"), std::wstring::npos) << Narrow(report);
+  }
+  for (int i = 0; i < 3; ++i) write(i, kept[i]);
+}

@@ -44,17 +44,18 @@ TEST(OsVersion, NtDecisionTable) {
 TEST(OsVersion, NamesAndMissingRows) {
   OsNameTable.clear();
   FillOsNameTable();
-  ASSERT_EQ(OsNameTable.size(), 17u);
+  ASSERT_EQ(OsNameTable.size(), 19u);
   EXPECT_EQ(LookupOsName(110), L"Windows 10");
   EXPECT_EQ(LookupOsName(100), L"Windows 8.1");
   EXPECT_EQ(LookupOsName(95), L"Windows Server 2012");
   EXPECT_EQ(LookupOsName(200), L"Unbekanntes Betriebssystem");
-  EXPECT_EQ(LookupOsName(120), L"");
-  EXPECT_EQ(LookupOsName(105), L"");
-  EXPECT_EQ(OsNameTable.size(), 19u) << "an empty row for each code without one";
+  EXPECT_EQ(LookupOsName(120), L"Windows 11");
+  EXPECT_EQ(LookupOsName(105), L"Windows Server 2012 R2");
+  EXPECT_EQ(LookupOsName(115), L"");
+  EXPECT_EQ(OsNameTable.size(), 20u) << "an empty row for each code without one";
   EXPECT_EQ(OsNameTable[14].second, L"Windows 10") << "the named rows are unchanged";
-  EXPECT_EQ(LookupOsName(120), L"");
-  EXPECT_EQ(OsNameTable.size(), 19u);
+  EXPECT_EQ(LookupOsName(115), L"");
+  EXPECT_EQ(OsNameTable.size(), 20u);
 }
 
 TEST(OsVersion, TheRunningSystemHasACode) {

@@ -7,8 +7,6 @@
 
 #include "handle.h"
 #include "ide_fixture.h"
-// After windows.h, which the fixture brings.
-#include <tlhelp32.h>
 #include "prefs/preference_file.h"
 
 namespace {
@@ -72,7 +70,7 @@ int64_t RecordedMenu(const std::wstring& file, HWND window) {
 }  // namespace
 
 using Hostile = WithStandinIde;
-// An IDE that stops answering holds up every other run's turn: these run alone.
+// Times measured against an IDE that stops answering: these run alone, so that they hold.
 using HostileSerial = WithStandinIde;
 
 TEST_F(Hostile, CommandLines) {
@@ -323,48 +321,84 @@ TEST_F(HostileSerial, AnIdeThatStopsForGoodInTheMiddleDoesNotHoldTheTool) {
   EXPECT_LT(waited, 19000u) << "the tool ended before the IDE came back";
 }
 
+// Each style change keeps the IDE busy for 8 s: the second of two presses at
+// once waits that long for its turn, then needs as long again for its switch.
+TEST_F(HostileSerial, APressWhoseTurnComesLateFinishesItsSwitch) {
+  ide_options options;
+  options.pause_at_style_change_ms = 8000;
+  StartIde(options);
+  last_run_trace = RelayTraceMark();
+  const std::vector<std::wstring> presses(2, L"/fullscreentype=1");
+  for (const process_run& run : RunProcessesAtOnce(tool, presses, InToolFolder())) {
+    EXPECT_TRUE(Quietly(run));
+  }
+  EXPECT_TRUE(IsNormal(State()));
+  EXPECT_TRUE(HandedBackMenu());
+}
+
 namespace {
 
-DWORD ChildNamed(const wchar_t* name) {
-  unique_file snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-    if (entry.th32ParentProcessID == GetCurrentProcessId() && _wcsicmp(entry.szExeFile, name) == 0) {
-      return entry.th32ProcessID;
-    }
-  }
+struct tool_in_switch {
+  HWND main_window;
+  HANDLE tool_thread;  // the tool's main thread, the one that switches
+};
+
+// Once the tool is inside its switch (the border gone, the IDE holding it up),
+// sends its main thread on to an address that holds no code: the thread faults
+// there as soon as the IDE lets it go on.
+DWORD WINAPI FaultTheToolInItsSwitch(void* parameter) {
+  const auto& tool = *static_cast<tool_in_switch*>(parameter);
+  for (int tries = 0; tries < 1000 && (GetWindowLongPtrW(tool.main_window, GWL_STYLE) & WS_BORDER); ++tries) Sleep(10);
+  CONTEXT context{};
+  context.ContextFlags = CONTEXT_CONTROL;
+  SuspendThread(tool.tool_thread);
+  GetThreadContext(tool.tool_thread, &context);
+  context.Rip = 0x1F40;
+  SetThreadContext(tool.tool_thread, &context);
+  ResumeThread(tool.tool_thread);
   return 0;
 }
 
-// Once the tool is running, faults a new thread in it.
-DWORD WINAPI FaultTheToolSoon(void*) {
-  for (int tries = 0; tries < 500; ++tries, Sleep(10)) {
-    if (DWORD id = ChildNamed(L"Corvalin.exe")) {
-      Sleep(1000);  // well inside the switch, which the IDE holds up
-      const unique_handle tool{OpenProcess(PROCESS_ALL_ACCESS, FALSE, id)};
-      FaultNewThreadIn(tool.get());
-      return 0;
-    }
-  }
-  return 0;
-}
+struct press_during_report {
+  std::wstring tool;
+  run_options options;
+  process_run run{};
+};
 
-bool LeaveReportOpen(HANDLE, const message_box_seen& box, void*) { return box.caption != L"Fehler"; }
+// Presses again while the fault report is up, and leaves the report open.
+bool PressAgainDuringTheReport(HANDLE, const message_box_seen& box, void* context) {
+  if (box.caption != L"Fehler") return true;
+  auto& press = *static_cast<press_during_report*>(context);
+  press.run = RunProcess(press.tool, L"/fullscreentype=1", press.options);
+  return false;
+}
 
 }  // namespace
 
-// The switch's time limit must not take away a fault report the user is reading.
-TEST_F(HostileSerial, AFaultReportDuringASlowSwitchStaysUp) {
+// A run faults in the middle of its switch: its report gives the turn up at
+// once, and the switch's time limit does not take the report away.
+TEST_F(HostileSerial, AFaultReportDuringASlowSwitch) {
   ide_options options;
-  options.pause_at_style_change_ms = 20000;
-  StartIde(options);
-  unique_handle injector{CreateThread(nullptr, 0, FaultTheToolSoon, nullptr, 0, nullptr)};
+  options.pause_at_style_change_ms = 3000;
+  const ide_window_set& w = StartIde(options);
+  std::wstring command = L"\"" + tool + L"\" /fullscreentype=1";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                             folder.path.c_str(), &startup, &started));
+  const unique_handle process{started.hProcess}, thread{started.hThread};
+  tool_in_switch in_switch{w.main_window, started.hThread};
+  const unique_handle injector{CreateThread(nullptr, 0, FaultTheToolInItsSwitch, &in_switch, 0, nullptr)};
+  press_during_report press{tool, InToolFolder()};
   run_options run = InToolFolder();
-  run.on_box = LeaveReportOpen;
+  run.on_box = PressAgainDuringTheReport;
+  run.context = &press;
   run.timeout_ms = 20000;  // longer than the switch may take
-  const process_run report = RunTool(L"/fullscreentype=1", run);
+  const process_run report = ResumeAndWait(started, run);
   ASSERT_EQ(report.boxes.size(), 1u);
   EXPECT_EQ(report.boxes[0].caption, L"Fehler");
   EXPECT_FALSE(report.finished) << "the report was still up when the test ended the tool";
+  EXPECT_TRUE(Quietly(press.run));
+  EXPECT_TRUE(IsNormal(State())) << "the next press, while the report was up, brought the normal layout back";
 }

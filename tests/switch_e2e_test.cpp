@@ -1,4 +1,3 @@
-#include "driver/switch.h"
 #include "ide_fixture.h"
 
 namespace {
@@ -24,7 +23,6 @@ void ExpectNormalLayout(const ide_state& s) {
 }  // namespace
 
 using Switch = WithStandinIde;
-using SwitchSerial = WithStandinIde;
 
 TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
   const ide_window_set& w = StartIde();
@@ -207,13 +205,17 @@ DWORD WINAPI TakeTurnAndEnd(void* turn) {
   WaitForSingleObject(turn, INFINITE);
   return 0;  // ends while it owns the mutex: abandoned
 }
+// The name of the turn that runs take at one IDE window.
+std::wstring TurnOf(HWND window) {
+  return L"Local\\Corvalin.SwitchTurn." + std::to_wstring(reinterpret_cast<intptr_t>(window));
+}
 }  // namespace
 
-// Holds the runs' turn itself: alone, since every other switch would wait too.
-TEST_F(SwitchSerial, ARunWhoseTurnDoesNotComeLeavesTheWindowAsItIs) {
+// Holds a window's turn itself, as a run busy with that window would.
+TEST_F(Switch, ARunWhoseTurnDoesNotComeLeavesTheWindowAsItIs) {
   const ide_window_set& w = StartIde();
   const ide_state before = State();
-  HANDLE turn = CreateMutexW(nullptr, TRUE, SwitchTurnName);
+  HANDLE turn = CreateMutexW(nullptr, TRUE, TurnOf(w.main_window).c_str());
   ASSERT_NE(turn, nullptr);
   const ULONGLONG start = GetTickCount64();
   ASSERT_TRUE(Quietly(RunTool(TypeOne)));
@@ -229,4 +231,25 @@ TEST_F(SwitchSerial, ARunWhoseTurnDoesNotComeLeavesTheWindowAsItIs) {
   ASSERT_TRUE(Quietly(RunTool(TypeOne)));
   EXPECT_EQ(State().style & WS_BORDER, 0) << "an abandoned turn is a turn";
   CloseHandle(turn);
+
+  standin_ide* other = StartStandinIde({.visible = false});
+  HANDLE other_turn = CreateMutexW(nullptr, TRUE, TurnOf(WindowsOf(other).main_window).c_str());
+  ASSERT_TRUE(Quietly(RunTool(TypeOne)));
+  EXPECT_NE(State().style & WS_BORDER, 0) << "another window's turn does not hold this one up";
+  CloseHandle(other_turn);
+  StopStandinIde(other);
+}
+
+// Another program holds an object of another kind under the window's turn name:
+// no run can have the turn, and none switches.
+TEST_F(Switch, ATurnNameTakenByAnotherKindOfObject) {
+  const ide_window_set& w = StartIde();
+  const ide_state before = State();
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, TurnOf(w.main_window).c_str());
+  for (const process_run& run : RunProcessesAtOnce(tool, {TypeOne, TypeTwo, TypeOne}, InToolFolder())) {
+    EXPECT_TRUE(Quietly(run));
+  }
+  EXPECT_EQ(State().style, before.style);
+  EXPECT_EQ(State().menu, w.menu);
+  CloseHandle(event);
 }

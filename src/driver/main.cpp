@@ -13,7 +13,7 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   FillRequiredFiles();
   FillOsNameTable();
-  InstallFaultHandler(ReportFatalError, reinterpret_cast<const void*>(&wWinMain));
+  InstallFaultHandler(ReleaseTurnAndReport, reinterpret_cast<const void*>(&wWinMain));
   SelectDataDirectory();
   FixWorkingDirectory();
   CheckRequiredFiles();

@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <cwchar>
+
 #include "coverage.h"
+#include "environment/environment.h"
 #include "fault/fault_handler.h"
 #include "handle.h"
 
@@ -51,6 +54,15 @@ bool StartedBeforeThisProcess(DWORD process_id) {
          CompareFileTime(&created, &self_created) <= 0;
 }
 
+// The IDE names its main window to every tool it starts, in decimal.
+bool OwnsNamedMainWindow(DWORD process_id) {
+  const std::wstring text = EnvironmentValue(L"PB_TOOL_MainWindow");
+  wchar_t* end = nullptr;
+  const auto window = reinterpret_cast<HWND>(static_cast<intptr_t>(wcstoll(text.c_str(), &end, 10)));
+  DWORD owner = 0;
+  return !text.empty() && *end == L'\0' && window && GetWindowThreadProcessId(window, &owner) && owner == process_id;
+}
+
 }  // namespace
 
 std::wstring FirstArgument(std::wstring_view command_line) {
@@ -80,7 +92,9 @@ uint32_t FindParentProcessId() {
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
     if (entry.th32ProcessID != self) continue;
     const DWORD parent = entry.th32ParentProcessID;
-    return StartedBeforeThisProcess(parent) ? parent : 0;
+    // Creation times follow the wall clock, which may have been set back since
+    // the IDE started: the window the IDE named decides first.
+    return OwnsNamedMainWindow(parent) || StartedBeforeThisProcess(parent) ? parent : 0;
   }
   return 0;
 }

@@ -92,22 +92,29 @@ DWORD WINAPI EndToolAfterTimeout(void*) {
   return 0;
 }
 
-void ReleaseTurn(HANDLE turn) {
-  ReleaseMutex(turn);
-  CloseHandle(turn);
+// The turn this run holds: a named mutex, owned by the thread that switches.
+HANDLE HeldTurn = nullptr;
+
+std::wstring SwitchTurnName(HWND main_window) { return L"Local\\Corvalin.SwitchTurn." + HandleGroupName(main_window); }
+
+// Waits for the window's turn. A run that was ended while switching leaves the
+// mutex abandoned, which hands the turn on all the same. False when the turn
+// does not come in time or cannot be had at all (the name taken by an object of
+// another kind, for one).
+bool TakeSwitchTurn(HWND main_window) {
+  unique_handle mutex{CreateMutexW(nullptr, FALSE, SwitchTurnName(main_window).c_str())};
+  if (!mutex) return false;
+  const DWORD result = WaitForSingleObject(mutex.get(), TurnTimeoutMs);
+  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return false;
+  HeldTurn = mutex.release();
+  return true;
 }
 
-using switch_turn = unique_any<HANDLE, &ReleaseTurn>;
-
-// Waits until no other run is switching. A run that was ended while switching
-// leaves the mutex abandoned, which hands the turn on all the same. When the
-// mutex cannot be had at all, the run goes ahead alone, as it would without it.
-switch_turn WaitForSwitchTurn() {
-  unique_handle mutex{CreateMutexW(nullptr, FALSE, SwitchTurnName)};
-  if (!mutex) return {};
-  const DWORD result = WaitForSingleObject(mutex.get(), INFINITE);  // the watchdog bounds the wait
-  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return {};
-  return switch_turn{mutex.release()};
+void ReleaseSwitchTurn() {
+  if (!HeldTurn) return;
+  ReleaseMutex(HeldTurn);
+  CloseHandle(HeldTurn);
+  HeldTurn = nullptr;
 }
 
 bool IdeAnswers(HWND main_window) {
@@ -154,9 +161,16 @@ void SwitchLayout(const ide_windows& w, const std::wstring& layout_argument) {
 }
 
 void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument) {
-  // Not waited for: the process ends right after the switch, and with it the thread.
-  unique_handle watchdog{CreateThread(nullptr, 0, EndToolAfterTimeout, nullptr, 0, nullptr)};
-  const switch_turn turn = WaitForSwitchTurn();
-  if (!IdeAnswers(windows.main_window)) return;  // busy or hung: the window stays as it is
-  SwitchLayout(windows, layout_argument);
+  if (!TakeSwitchTurn(windows.main_window)) return;  // the window stays as it is
+  if (IdeAnswers(windows.main_window)) {          // not when it is busy or hung
+    // Not waited for: the process ends right after the switch, and with it the thread.
+    unique_handle watchdog{CreateThread(nullptr, 0, EndToolAfterTimeout, nullptr, 0, nullptr)};
+    SwitchLayout(windows, layout_argument);
+  }
+  ReleaseSwitchTurn();
+}
+
+void ReleaseTurnAndReport() {
+  ReleaseSwitchTurn();
+  ReportFatalError();
 }

@@ -15,15 +15,15 @@ enum class layout_type { type_1, type_2, other };
 constexpr const wchar_t* MenuHandleProperty = L"Corvalin.MenuHandle";
 
 // Every window call of the switch waits until the IDE's thread has handled it.
-// A run waits for its turn (runs that overlap switch one after the other), then
-// switches only when the IDE answers within IdeAnswerTimeoutMs; the tool ends
-// (exit code 0) when its turn and switch have not finished within
-// SwitchTimeoutMs, so that an IDE that stops handling messages cannot keep it
-// waiting for ever.
+// Runs that overlap take turns per IDE window: a run waits at most TurnTimeoutMs
+// for its turn and leaves the window as it is when the turn does not come or
+// cannot be had. With the turn, it switches only when the IDE answers within
+// IdeAnswerTimeoutMs, and from then on it has SwitchTimeoutMs for the switch:
+// the tool ends (exit code 0) after that, so that an IDE that stops handling
+// messages cannot keep it waiting for ever.
+constexpr unsigned TurnTimeoutMs = 15000;
 constexpr unsigned IdeAnswerTimeoutMs = 5000;
 constexpr unsigned SwitchTimeoutMs = 15000;
-// The named mutex whose owner is the run that is switching, in the session's namespace.
-constexpr const wchar_t* SwitchTurnName = L"Local\\Corvalin.SwitchTurn";
 
 // The switch's decisions, as values.
 layout_type LayoutType(const std::wstring& layout_argument);
@@ -46,3 +46,6 @@ POINT TabControlPosition(RECT tab_control_on_screen, POINT monitor_origin);
 void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument);
 // The switch inside its turn, when the IDE answers, within the time allowed.
 void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument);
+// The run's report procedure: a fault on the thread that switches gives up its
+// turn first, so that later presses need not wait until the report is closed.
+void ReleaseTurnAndReport();

@@ -100,6 +100,11 @@ std::wstring ExecutablePath() {
     DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), buffer, capacity);
     return length >= capacity ? capacity : length;  // cut: ask again with more room
   });
+  return WithoutLongPathPrefix(path);
+}
+
+std::wstring WithoutLongPathPrefix(std::wstring path) {
+  if (_wcsnicmp(path.c_str(), L"\\\\?\\UNC\\", 8) == 0) return path.replace(0, 8, L"\\\\");
   if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
   return path;
 }

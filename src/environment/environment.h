@@ -29,4 +29,7 @@ std::wstring NeutralisePatterns(std::wstring_view path);
 std::wstring EnvironmentValue(const std::wstring& name);
 std::wstring CurrentFolder();
 std::wstring ExecutablePath();
+// A path without the long-path prefix: "\\?\C:\..." becomes "C:\...", and
+// "\\?\UNC\server\share\..." the share's own "\\server\share\...".
+std::wstring WithoutLongPathPrefix(std::wstring path);
 std::wstring PathFolder(std::wstring_view path);

@@ -41,7 +41,8 @@ void FillOsNameTable() {
       {L"60", L"Windows XP"},          {L"65", L"Windows Server 2003"}, {L"70", L"Windows Vista"},
       {L"75", L"Windows Server 2008"}, {L"80", L"Windows 7"},           {L"85", L"Windows Server 2008 R2"},
       {L"90", L"Windows 8"},           {L"100", L"Windows 8.1"},        {L"110", L"Windows 10"},
-      {L"95", L"Windows Server 2012"}, {L"200", L"Unbekanntes Betriebssystem"},
+      {L"95", L"Windows Server 2012"}, {L"105", L"Windows Server 2012 R2"}, {L"120", L"Windows 11"},
+      {L"200", L"Unbekanntes Betriebssystem"},
   };
   for (const auto& row : rows) OsNameTable.emplace_back(row.first, row.second);
 }
