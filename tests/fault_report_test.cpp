@@ -82,10 +82,6 @@ TEST(FatalReport, MessagesComeFromTheTable) {
   EXPECT_EQ(FaultMessageFor(0xC0000091), L"Floating-point overflow (exponent to great)");
   EXPECT_EQ(FaultMessageFor(0xE06D7363), L"Unknown error code");
   EXPECT_EQ(FaultMessageFor(0), L"Unknown error code");
-  const fault_record saved = FaultRecord;
-  FaultRecord.code = AccessViolation;
-  EXPECT_EQ(FaultMessage(), FaultMessageFor(AccessViolation)) << "the recorded fault's row";
-  FaultRecord = saved;
 }
 
 TEST(ErrorLog, StampsAndNamesHaveLeadingZeros) {
