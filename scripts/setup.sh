@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(cmake ninja-build googletest clang clang-tidy libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-          wine wine64 xvfb xauth xserver-xephyr imagemagick python3)
+          wine wine64 xvfb xauth xserver-xephyr imagemagick python3 gcovr strip-nondeterminism)
 missing=()
 for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
 # Node and npm for the workflow validator; any install of them will do.
