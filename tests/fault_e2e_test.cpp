@@ -1,4 +1,3 @@
-#include "fault/error_log.h"
 #include "ide_fixture.h"
 
 namespace {
@@ -14,12 +13,6 @@ std::vector<std::wstring> Lines(const std::wstring& report) {
   return lines;
 }
 
-std::wstring TodaysLog() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  return LogFileName(L"Error", now);
-}
-
 class Faults : public ::testing::Test {
  protected:
   scratch_folder folder;
@@ -32,8 +25,8 @@ class Faults : public ::testing::Test {
     options.folder = folder.path;
     return RunProcess(BuiltProgram(L"fault_probe.exe"), mode, options);
   }
-  std::string Log() { return ReadBytes(folder.path + L"Data\\" + TodaysLog()); }
-  // The one report the run showed, checked against its log entry.
+  std::string Log() { return ReadBytes(TodaysLog(folder.path + L"Data\\")); }
+  // The one report the run showed.
   std::vector<std::wstring> Report(const process_run& run) {
     EXPECT_TRUE(run.finished);
     EXPECT_EQ(run.exit_code, 0u);
@@ -48,58 +41,47 @@ class Faults : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Faults, AWriteThroughAnInvalidPointer) {
-  process_run run = Probe(L"write");
-  std::vector<std::wstring> lines = Report(run);
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[0], L"Es ist ein schwerwiegender Fehler aufgetreten und das Programm muss beendet werden.");
-  EXPECT_EQ(lines[1], L"Senden Sie bitte die folgenden Informationen an support@corvalin.example:");
-  EXPECT_EQ(lines[2], L"");
-  EXPECT_EQ(lines[3].rfind(L"Datum/Uhrzeit: ", 0), 0u);
-  EXPECT_EQ(lines[3].size(), 15u + 19);
-  EXPECT_EQ(lines[4].rfind(L"Betriebssystem: ", 0), 0u);
-  EXPECT_EQ(lines[5], L"Anwendung: Corvalin 1.0.1 (Build 680)");
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Invalid memory access");
-  EXPECT_EQ(lines[7].rfind(L"Speicheradresse: ", 0), 0u);
-  EXPECT_GT(std::stoll(lines[7].substr(17)), 0x10000) << "an address inside the probe";
-  EXPECT_EQ(lines[8], L"Ziel-Speicheradresse:  8000");
-  // Logged first, in UTF-8, the report's carriage returns kept: CR CR LF at the end.
-  const std::string log = Log();
-  ASSERT_GT(log.size(), 24u);
-  EXPECT_EQ(log.substr(19, 2), ": ");
-  EXPECT_EQ(log.substr(log.size() - 3), "\r\r\n");
-  EXPECT_EQ(log.substr(21, log.size() - 23), Narrow(run.boxes[0].text));
-}
-
-TEST_F(Faults, AnAccessViolationWithFewParametersHasTargetZero) {
-  std::vector<std::wstring> lines = Report(Probe(L"few-parameters"));
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Invalid memory access");
-  EXPECT_EQ(lines[8], L"Ziel-Speicheradresse:  0");
-}
-
-TEST_F(Faults, AnIntegerDivisionByZeroHasNoTargetLine) {
-  std::vector<std::wstring> lines = Report(Probe(L"divide"));
-  ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Division by zero ");
-}
-
-TEST_F(Faults, AnUnknownCode) {
-  std::vector<std::wstring> lines = Report(Probe(L"unknown"));
-  ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Unknown error code");
-}
-
-TEST_F(Faults, AFaultUnderCppCleanupsIsStillReported) {
-  std::vector<std::wstring> lines = Report(Probe(L"cleanups"));
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[8], L"Ziel-Speicheradresse:  8000");
-}
-
-TEST_F(Faults, AFaultBelowMoreFramesThanTheWalkTakesIsReported) {
-  std::vector<std::wstring> lines = Report(Probe(L"deep"));
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Invalid memory access");
+// Each fault's report, shown and appended to the day's log in UTF-8 with the
+// report's carriage returns kept (CR CR LF at the end); the log keeps the
+// reports before it.
+TEST_F(Faults, EachFaultIsReportedShownAndLogged) {
+  struct fault_case {
+    const wchar_t* mode;
+    const wchar_t* message;
+    const wchar_t* target;  // null: no target line
+  } cases[] = {
+      {L"write", L"Invalid memory access", L"8000"},
+      {L"few-parameters", L"Invalid memory access", L"0"},  // an access violation without its parameters
+      {L"divide", L"Division by zero ", nullptr},
+      {L"unknown", L"Unknown error code", nullptr},
+      {L"cleanups", L"Invalid memory access", L"8000"},  // below a frame with C++ cleanups
+      {L"deep", L"Invalid memory access", L"8000"},      // below more frames than the walk takes
+  };
+  std::string earlier;
+  for (const fault_case& c : cases) {
+    SCOPED_TRACE(Narrow(c.mode));
+    const process_run run = Probe(c.mode);
+    const std::vector<std::wstring> lines = Report(run);
+    ASSERT_EQ(lines.size(), c.target ? 9u : 8u);
+    EXPECT_EQ(lines[0], L"Es ist ein schwerwiegender Fehler aufgetreten und das Programm muss beendet werden.");
+    EXPECT_EQ(lines[1], L"Senden Sie bitte die folgenden Informationen an support@corvalin.example:");
+    EXPECT_EQ(lines[2], L"");
+    EXPECT_EQ(lines[3].rfind(L"Datum/Uhrzeit: ", 0), 0u);
+    EXPECT_EQ(lines[3].size(), 15u + 19);
+    EXPECT_EQ(lines[4].rfind(L"Betriebssystem: ", 0), 0u);
+    EXPECT_EQ(lines[5], L"Anwendung: Corvalin 1.0.1 (Build 680)");
+    EXPECT_EQ(lines[6], std::wstring(L"Fehlermeldung: ") + c.message);
+    EXPECT_EQ(lines[7].rfind(L"Speicheradresse: ", 0), 0u);
+    EXPECT_GT(std::stoll(lines[7].substr(17)), 0x10000) << "an address inside the probe";
+    if (c.target) {
+      EXPECT_EQ(lines[8], std::wstring(L"Ziel-Speicheradresse:  ") + c.target);
+    }
+    const std::string log = Log();
+    ASSERT_EQ(log.size(), earlier.size() + 19 + 2 + run.boxes[0].text.size() + 2);
+    EXPECT_EQ(log.substr(0, earlier.size()), earlier);
+    EXPECT_EQ(log.substr(earlier.size() + 19), ": " + Narrow(run.boxes[0].text) + "\r\n");
+    earlier = log;
+  }
 }
 
 TEST_F(Faults, AFrameWithItsOwnHandlerKeepsTheFault) {
@@ -116,7 +98,7 @@ TEST_F(Faults, AFrameWithItsOwnHandlerKeepsTheFault) {
 TEST_F(Faults, BeforeTheDataDirectoryIsKnownTheLogGoesToTheCurrentFolder) {
   Report(Probe(L"before-data-directory"));
   EXPECT_EQ(Log(), "<missing>");
-  EXPECT_NE(ReadBytes(folder.path + TodaysLog()).find("Invalid memory access"), std::string::npos);
+  EXPECT_NE(ReadBytes(TodaysLog(folder.path)).find("Invalid memory access"), std::string::npos);
 }
 
 TEST_F(Faults, AFaultWhileReportingEndsAtOnce) {
@@ -125,16 +107,6 @@ TEST_F(Faults, AFaultWhileReportingEndsAtOnce) {
   EXPECT_EQ(run.exit_code, 0u);
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_EQ(Log(), "<missing>");
-}
-
-TEST_F(Faults, ASecondReportOfTheDayIsAppended) {
-  Report(Probe(L"divide"));
-  const std::string first = Log();
-  Report(Probe(L"write"));
-  const std::string both = Log();
-  ASSERT_GT(both.size(), first.size());
-  EXPECT_EQ(both.substr(0, first.size()), first);
-  EXPECT_NE(both.find("Invalid memory access", first.size()), std::string::npos);
 }
 
 namespace {

@@ -57,9 +57,27 @@ TEST(OsVersion, NamesAndMissingRows) {
   EXPECT_EQ(OsNameTable.size(), 19u);
 }
 
-TEST(OsVersion, TheRunningSystemHasACode) {
-  int code = OsVersionCode();
-  EXPECT_TRUE(code == 110 || code == 120 || (code >= 5 && code <= 105) || code == 200) << code;
+// The running system's code is the one for the version its registry names.
+TEST(OsVersion, TheRunningSystemIsTheOneItsRegistryNames) {
+  auto text = [](const wchar_t* key, const wchar_t* value) {
+    wchar_t buffer[64] = {};
+    DWORD size = sizeof buffer;
+    RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size);
+    return std::wstring(buffer);
+  };
+  const wchar_t* current = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  DWORD major = 0, minor = 0, size = sizeof major;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, current, L"CurrentMajorVersionNumber", RRF_RT_REG_DWORD, nullptr, &major,
+                   &size) == ERROR_SUCCESS) {
+    RegGetValueW(HKEY_LOCAL_MACHINE, current, L"CurrentMinorVersionNumber", RRF_RT_REG_DWORD, nullptr, &minor, &size);
+  } else {
+    swscanf(text(current, L"CurrentVersion").c_str(), L"%lu.%lu", &major, &minor);
+  }
+  const unsigned build = std::stoul(text(current, L"CurrentBuildNumber"));
+  const std::wstring type = text(L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions", L"ProductType");
+  const unsigned product = type == L"WinNT" ? VER_NT_WORKSTATION : type == L"ServerNT" ? VER_NT_SERVER : VER_NT_DOMAIN_CONTROLLER;
+  EXPECT_EQ(OsVersionCode(), ClassifyNtVersion(major, minor, build, product))
+      << major << "." << minor << " build " << build << " " << Narrow(type);
 }
 
 TEST(FatalReport, AccessViolationHasTheTargetLine) {
@@ -91,43 +109,28 @@ TEST(ErrorLog, StampsAndNamesHaveLeadingZeros) {
   EXPECT_EQ(LogEntryText(At(2026, 12, 31, 23, 59, 59), L"x\r"), L"31.12.2026 23:59:59: x\r\r\n");
 }
 
-TEST(ErrorLog, AppendsUtf8EntriesToTheDaysFile) {
+// An entry for a data folder that is missing is lost: it does not go to the
+// current folder instead, where the same log is.
+TEST(ErrorLog, AppendsUtf8EntriesToTheDaysFileOfAnExistingFolder) {
   scratch_folder folder;
+  current_directory_change in_folder(folder.path);
   DataDirectory = folder.path;
   WriteLogEntry(L"Error", L"first \u00E9\r");
   WriteLogEntry(L"Error", L"second");
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  std::string log = ReadBytes(folder.path + LogFileName(L"Error", now));
+  DataDirectory = folder.path + L"absent\\";
+  WriteLogEntry(L"Error", L"lost");
+  const std::string log = ReadBytes(TodaysLog(folder.path));
   ASSERT_EQ(log.size(), 32u + 29u) << log;
   EXPECT_EQ(log.substr(19, 13), ": first \xC3\xA9\r\r\n") << "no byte-order mark, UTF-8, the text unchanged";
   EXPECT_EQ(log.substr(32 + 19), ": second\r\n");
-  DataDirectory.clear();
-}
-
-namespace {
-
-// Makes `folder` the data directory; the path of today's error log there.
-std::wstring TodaysLogIn(const std::wstring& folder) {
-  DataDirectory = folder;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  return folder + LogFileName(L"Error", now);
-}
-
-}  // namespace
-
-TEST(ErrorLog, AMissingFolderLosesTheEntrySilently) {
-  scratch_folder folder;
-  DataDirectory = folder.path + L"absent\\";
-  WriteLogEntry(L"Error", L"lost");
-  EXPECT_FALSE(Exists(DataDirectory));
+  EXPECT_FALSE(Exists(folder.path + L"absent"));
   DataDirectory.clear();
 }
 
 TEST(ErrorLog, AFileInUseIsTriedAgain) {
   scratch_folder folder;
-  const std::wstring path = TodaysLogIn(folder.path);
+  DataDirectory = folder.path;
+  const std::wstring path = TodaysLog(folder.path);
   HANDLE busy = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(busy, INVALID_HANDLE_VALUE);
   HANDLE releaser = CreateThread(nullptr, 0, [](void* h) -> DWORD {
@@ -146,7 +149,8 @@ TEST(ErrorLog, AFileInUseIsTriedAgain) {
 // start stays.
 TEST(ErrorLog, AnEntryGoesAfterTheEndOfALogPast4GiB) {
   scratch_folder folder;
-  const std::wstring path = TodaysLogIn(folder.path);
+  DataDirectory = folder.path;
+  const std::wstring path = TodaysLog(folder.path);
   const std::string head = "01.01.2026 00:00:00: first\r\r\n", tail = "last\r\n";
   const int64_t end = (5LL << 30) + static_cast<int64_t>(tail.size());
   HANDLE log = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);

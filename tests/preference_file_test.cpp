@@ -16,16 +16,6 @@ struct held_file {
   ~held_file() { CloseHandle(handle); }
 };
 
-int CountTemporaryFiles(const std::wstring& folder) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  int count = 0;
-  do ++count; while (FindNextFileW(search, &found));
-  FindClose(search);
-  return count;
-}
-
 void RecordMenu(const std::wstring& path, const wchar_t* group, int64_t menu) {
   PreferenceFile::Open(path, BlankLineBetweenGroups);
   PreferenceFile::SelectGroup(group);
@@ -47,7 +37,7 @@ TEST(PreferenceFile, FirstRunCreatesHandlesIniThenAddsASecondGroup) {
 
   RecordMenu(path, L"987", 42);
   EXPECT_EQ(ReadBytes(path), Mark + "[1234]\r\nMenuHandle = 5678\r\n\r\n[987]\r\nMenuHandle = 42\r\n");
-  EXPECT_EQ(CountTemporaryFiles(folder.path), 0) << "the temporary file was renamed into place";
+  EXPECT_EQ(TemporaryFiles(folder.path), 0) << "the temporary file was renamed into place";
 
   EXPECT_NE(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
   EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 1);
@@ -123,7 +113,7 @@ TEST(PreferenceFile, AFileThatCannotBeReadWholeIsNotSavedOver) {
   PreferenceFile::WriteInt(L"MenuHandle", 22);
   PreferenceFile::Close();
   EXPECT_EQ(FileSize(path), size.QuadPart) << "not replaced by the one new group";
-  EXPECT_EQ(CountTemporaryFiles(L"T:\\"), 0);
+  EXPECT_EQ(TemporaryFiles(L"T:\\"), 0);
   DeleteFileW(path.c_str());
 }
 
@@ -217,7 +207,7 @@ TEST(PreferenceFile, AFailedSaveOnAFullDiskKeepsTheOriginal) {
   PreferenceFile::WriteInt(L"MenuHandle", 1);
   PreferenceFile::Close();
   EXPECT_EQ(ReadBytes(path), original) << "the original stays byte for byte";
-  EXPECT_EQ(CountTemporaryFiles(folder), 0) << "the temporary file is removed";
+  EXPECT_EQ(TemporaryFiles(folder), 0) << "the temporary file is removed";
   RemoveTree(folder);
 }
 
@@ -251,7 +241,7 @@ TEST(PreferenceFile, AFullDiskWithNoRoomForANewFileKeepsTheFileWhole) {
 
   RecordMenu(path, L"0", 123456789012);  // longer: every later group moves
   EXPECT_EQ(ReadBytes(path), original) << "the whole length could not be had: the file stays byte for byte";
-  EXPECT_EQ(CountTemporaryFiles(L"V:\\"), 0);
+  EXPECT_EQ(TemporaryFiles(L"V:\\"), 0);
 
   HANDLE first = CreateFileW(fillers.front().c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
   CloseHandle(first);  // blocks free again, still no inode: the same save goes in place
@@ -285,7 +275,7 @@ TEST(PreferenceFile, ASaveKeepsTheFilesAttributesAndReplacesTheFileALinkNames) {
   EXPECT_EQ(ReadBytes(real), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "saved into the target";
   RecordMenu(link, L"1", 3);
   EXPECT_EQ(ReadBytes(real), Mark + "[1]\r\nMenuHandle = 3\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "still a link";
-  EXPECT_EQ(CountTemporaryFiles(L"L:\\") + CountTemporaryFiles(L"L:\\real\\"), 0);
+  EXPECT_EQ(TemporaryFiles(L"L:\\") + TemporaryFiles(L"L:\\real\\"), 0);
 }
 
 TEST(PreferenceFile, ALinkToNothingIsNotWrittenThrough) {

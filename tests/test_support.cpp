@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "fault/error_log.h"
+
 std::wstring MakeScratchFolder() {
   static LONG counter = 0;
   wchar_t temp[MAX_PATH];
@@ -86,4 +88,26 @@ std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
   return out;
+}
+
+std::string HandlesRecord(HWND window, const void* menu) {
+  std::string record = "[";  // appended piece by piece: GCC 12 warns falsely on "[" + string
+  record.append(std::to_string(reinterpret_cast<intptr_t>(window))).append("]\r\nMenuHandle = ");
+  return record.append(std::to_string(reinterpret_cast<intptr_t>(menu))).append("\r\n");
+}
+
+int TemporaryFiles(const std::wstring& folder, DWORD least) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do count += found.nFileSizeHigh || found.nFileSizeLow >= least; while (FindNextFileW(search, &found));
+  FindClose(search);
+  return count;
+}
+
+std::wstring TodaysLog(const std::wstring& folder) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return folder + LogFileName(L"Error", now);
 }

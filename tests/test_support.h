@@ -33,6 +33,13 @@ std::wstring InstallTool(const std::wstring& folder, const std::wstring& name = 
 
 std::string Narrow(const std::wstring& text);
 
+// The record Handles.ini keeps for a window: its group with the menu handle.
+std::string HandlesRecord(HWND window, const void* menu);
+// How many temporary files (*.tmp) of at least `least` bytes are in the folder.
+int TemporaryFiles(const std::wstring& folder, DWORD least = 0);
+// The path of today's error log in the folder.
+std::wstring TodaysLog(const std::wstring& folder);
+
 // Makes `folder` the current directory while it lives.
 struct current_directory_change {
   wchar_t previous[MAX_PATH] = {};
