@@ -2,19 +2,13 @@
 
 #include <vector>
 
+#include "handle.h"
 #include "prefs/preference_file.h"
 #include "test_support.h"
 
 namespace {
 
 const std::string Mark = "\xEF\xBB\xBF\r\n";
-
-struct held_file {
-  HANDLE handle;
-  held_file(const std::wstring& path, DWORD share)
-      : handle(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-  ~held_file() { CloseHandle(handle); }
-};
 
 void RecordMenu(const std::wstring& path, const wchar_t* group, int64_t menu) {
   PreferenceFile::Open(path, BlankLineBetweenGroups);
@@ -63,36 +57,35 @@ TEST(PreferenceFile, InactiveOperationsDoNothing) {
   EXPECT_FALSE(PreferenceFile::State().document.changed);
 }
 
-TEST(PreferenceFile, AFileOpenElsewhereForReadingIsReadOnlyHere) {
+// A file another handle holds: one that shares reading only is read here and
+// not written, one that shares nothing is not opened, and one that writes
+// still lets the file be read. Either way the file stays as it was.
+TEST(PreferenceFile, AFileOpenElsewhereIsReadOnlyHereOrNotOpened) {
   scratch_folder folder;
   const std::wstring path = folder.path + L"Handles.ini";
   const std::string original = Mark + "[1]\r\nMenuHandle = 11\r\n";
-  WriteBytes(path, original);
-  held_file other(path, FILE_SHARE_READ);  // nobody may write while it is held
-  ASSERT_NE(other.handle, INVALID_HANDLE_VALUE);
-  EXPECT_NE(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
-  EXPECT_TRUE(PreferenceFile::State().read_only);
-  PreferenceFile::SelectGroup(L"1");
-  EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 11);
-  PreferenceFile::WriteInt(L"MenuHandle", 99);
-  PreferenceFile::Close();
-  EXPECT_EQ(ReadBytes(path), original) << "the changes of a read-only open are dropped";
-}
-
-TEST(PreferenceFile, ALockedFileCannotBeOpenedAndStaysAsItWas) {
-  scratch_folder folder;
-  const std::wstring path = folder.path + L"Handles.ini";
-  const std::string original = Mark + "[1]\r\nMenuHandle = 11\r\n";
-  WriteBytes(path, original);
-  {
-    held_file other(path, 0);
-    ASSERT_NE(other.handle, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
+  const struct {
+    DWORD access, share;
+    bool opens;
+  } cases[] = {{GENERIC_READ, FILE_SHARE_READ, true},
+               {GENERIC_READ, 0, false},
+               {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "access " << c.access << ", sharing " << c.share);
+    WriteBytes(path, original);
+    unique_file other{CreateFileW(path.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr)};
+    ASSERT_TRUE(other);
+    EXPECT_EQ(PreferenceFile::Open(path, BlankLineBetweenGroups) != 0, c.opens);
+    EXPECT_TRUE(PreferenceFile::State().read_only);
+    PreferenceFile::SelectGroup(L"1");
+    EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), c.opens ? 11 : 0);
+    PreferenceFile::WriteInt(L"MenuHandle", 99);
     PreferenceFile::SelectGroup(L"2");
     PreferenceFile::WriteInt(L"MenuHandle", 22);
-    PreferenceFile::Close();  // the create fails too: nothing written
+    PreferenceFile::Close();
+    other.reset();
+    EXPECT_EQ(ReadBytes(path), original);
   }
-  EXPECT_EQ(ReadBytes(path), original);
 }
 
 // A sparse file of 100 TB on the small tmpfs: its size is real, memory to read
@@ -128,20 +121,6 @@ TEST(PreferenceFile, AWritableFileInAFolderThatIsNotIsSavedInPlace) {
   EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n");
   RecordMenu(path, L"1", 3);
   EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 3\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "shorter: cut to size";
-}
-
-TEST(PreferenceFile, AFileOpenElsewhereForWritingCanStillBeRead) {
-  scratch_folder folder;
-  const std::wstring path = folder.path + L"Handles.ini";
-  WriteBytes(path, "[1]\r\nMenuHandle=5\r\n");
-  HANDLE writer = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  EXPECT_NE(PreferenceFile::Open(path, 0), 0) << "the third attempt shares writing";
-  PreferenceFile::SelectGroup(L"1");
-  EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 5);
-  PreferenceFile::Close();
-  CloseHandle(writer);
 }
 
 TEST(PreferenceFile, OpeningASecondFileSavesTheFirst) {
