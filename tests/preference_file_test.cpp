@@ -10,6 +10,35 @@ namespace {
 
 const std::string Mark = "\xEF\xBB\xBF\r\n";
 
+// Groups "[n]" with "MenuHandle = 7n", a blank line between them, until the
+// text holds at least `size` bytes.
+std::string GroupsOf(size_t size) {
+  std::string text = Mark;
+  for (int group = 0; text.size() < size; ++group) {
+    if (group > 0) text.append("\r\n");
+    text.append("[").append(std::to_string(group)).append("]\r\nMenuHandle = ");
+    text.append(std::to_string(group * 7)).append("\r\n");
+  }
+  return text;
+}
+
+// Fills the disk the folder is on with a file of blocks until a write falls
+// short, then, if asked, with empty files until none can be made. The names
+// of the files made.
+std::vector<std::wstring> FillDisk(const std::wstring& folder, bool and_its_inodes) {
+  std::vector<std::wstring> made;
+  const std::string block(4096, 'x');
+  for (int i = 0; i == 0 || and_its_inodes; ++i) {
+    made.push_back(folder + L"filler" + std::to_wstring(i));
+    unique_file file{CreateFileW(made.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
+    DWORD written = 0;
+    if (!file) break;
+    while (i == 0 && WriteFile(file.get(), block.data(), 4096, &written, nullptr) && written == 4096) {
+    }
+  }
+  return made;
+}
+
 void RecordMenu(const std::wstring& path, const wchar_t* group, int64_t menu) {
   PreferenceFile::Open(path, BlankLineBetweenGroups);
   PreferenceFile::SelectGroup(group);
@@ -163,24 +192,10 @@ TEST(PreferenceFile, AFailedSaveOnAFullDiskKeepsTheOriginal) {
   RemoveTree(folder);
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::wstring path = folder + L"Handles.ini";
-  std::string original = Mark;
-  for (int group = 0; original.size() < 24 * 1024; ++group) {
-    original.append("[").append(std::to_string(group)).append("]\r\nMenuHandle = ");
-    original.append(std::to_string(group * 7)).append("\r\n\r\n");
-  }
+  const std::string original = GroupsOf(24 * 1024);
   WriteBytes(path, original);
   ASSERT_EQ(ReadBytes(path), original);
-  // Fill what is left so that the new content no longer fits beside the old.
-  for (int i = 0;; ++i) {
-    std::wstring filler = folder + L"filler" + std::to_wstring(i);
-    HANDLE f = CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) break;
-    std::string block(4096, 'x');
-    DWORD written = 0;
-    bool full = !WriteFile(f, block.data(), 4096, &written, nullptr) || written < 4096;
-    CloseHandle(f);
-    if (full) break;
-  }
+  FillDisk(folder, false);  // the new content no longer fits beside the old
   PreferenceFile::Open(path, BlankLineBetweenGroups);
   PreferenceFile::SelectGroup(L"new");
   PreferenceFile::WriteInt(L"MenuHandle", 1);
@@ -196,26 +211,11 @@ TEST(PreferenceFile, AFailedSaveOnAFullDiskKeepsTheOriginal) {
 TEST(PreferenceFile, AFullDiskWithNoRoomForANewFileKeepsTheFileWhole) {
   if (!IsSmallTestDisk(L"V:\\")) GTEST_SKIP() << "no small disk with few inodes mounted as V:";
   const std::wstring path = L"V:\\Handles.ini";
-  std::string original = Mark;
-  for (int group = 0; original.size() < 4000; ++group) {
-    if (group > 0) original.append("\r\n");
-    original.append("[").append(std::to_string(group)).append("]\r\nMenuHandle = ");
-    original.append(std::to_string(group * 7)).append("\r\n");
-  }
+  std::string original = GroupsOf(4000);
   original.append("; ").append(4096 - original.size() - 2, 'x').append("\r\n");  // one whole page
   ASSERT_EQ(original.size(), 4096u);
   WriteBytes(path, original);
-  std::vector<std::wstring> fillers;
-  for (int i = 0;; ++i) {
-    fillers.push_back(L"V:\\filler" + std::to_wstring(i));
-    HANDLE f = CreateFileW(fillers.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) break;
-    const std::string block(4096, 'x');
-    DWORD written = 0;
-    while (i == 0 && WriteFile(f, block.data(), 4096, &written, nullptr) && written == 4096) {
-    }
-    CloseHandle(f);
-  }
+  const std::vector<std::wstring> fillers = FillDisk(L"V:\\", true);
   ASSERT_EQ(ReadBytes(path), original);
 
   RecordMenu(path, L"0", 123456789012);  // longer: every later group moves
