@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "fault/error_log.h"
@@ -31,20 +32,29 @@ void RemoveTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-std::string ReadBytes(const std::wstring& path) {
+std::string ReadBytes(const std::wstring& path, int64_t offset, size_t most) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  LARGE_INTEGER at{};
+  at.QuadPart = offset;
+  SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
   std::string bytes;
   char chunk[65536];
   DWORD read = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read) bytes.append(chunk, read);
+  while (bytes.size() < most &&
+         ReadFile(file, chunk, static_cast<DWORD>(std::min(sizeof chunk, most - bytes.size())), &read, nullptr) && read) {
+    bytes.append(chunk, read);
+  }
   CloseHandle(file);
   return bytes;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+void WriteBytes(const std::wstring& path, const std::string& bytes, int64_t at) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, at < 0 ? CREATE_ALWAYS : OPEN_ALWAYS, 0, nullptr);
+  LARGE_INTEGER offset{};
+  offset.QuadPart = at;
+  if (at >= 0) SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);

@@ -11,8 +11,11 @@
 std::wstring MakeScratchFolder();
 void RemoveTree(const std::wstring& folder);
 
-std::string ReadBytes(const std::wstring& path);
-void WriteBytes(const std::wstring& path, const std::string& bytes);
+// At most `most` bytes from `offset` on; "<missing>" when the file cannot be opened.
+std::string ReadBytes(const std::wstring& path, int64_t offset = 0, size_t most = SIZE_MAX);
+// A new file of these bytes, or with `at` given, the bytes written at that
+// offset of the file (made when missing; a hole before them stays sparse).
+void WriteBytes(const std::wstring& path, const std::string& bytes, int64_t at = -1);
 bool Exists(const std::wstring& path);
 // The size in bytes of the file, or -1 when there is none.
 int64_t FileSize(const std::wstring& path);
