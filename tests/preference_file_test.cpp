@@ -143,37 +143,23 @@ TEST(PreferenceFile, AWritableFileInAFolderThatIsNotIsSavedInPlace) {
   EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 3\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "shorter: cut to size";
 }
 
-TEST(PreferenceFile, OpeningASecondFileSavesTheFirst) {
+// A changed file is saved (its ISO 8859-1 text as UTF-8) also when another is
+// opened instead of closing it; an unchanged one stays as it was.
+TEST(PreferenceFile, OnlyAChangedFileIsSavedAlsoWhenAnotherIsOpened) {
   scratch_folder folder;
-  const std::wstring first = folder.path + L"first.ini", second = folder.path + L"second.ini";
-  WriteBytes(first, "a=1\n");
-  PreferenceFile::Open(first, CompactSeparator);
-  PreferenceFile::WriteInt(L"b", 2);
-  PreferenceFile::Open(second, 0);
-  EXPECT_EQ(ReadBytes(first), Mark + "a=1\r\nb=2\r\n");
-  PreferenceFile::Close();
-  EXPECT_FALSE(Exists(second));
-}
-
-TEST(PreferenceFile, Latin1FileIsSavedAsUtf8) {
-  scratch_folder folder;
-  const std::wstring path = folder.path + L"latin.ini";
-  WriteBytes(path, "[Gr\xFC\xDF" "e]\nName = Jos\xE9\n");
-  PreferenceFile::Open(path, 0);
+  const std::wstring latin = folder.path + L"latin.ini", plain = folder.path + L"plain.ini";
+  WriteBytes(latin, "[Gr\xFC\xDF" "e]\nName = Jos\xE9\n");
+  WriteBytes(plain, "k=1\n");
+  PreferenceFile::Open(latin, CompactSeparator);
   EXPECT_EQ(PreferenceFile::SelectGroup(L"Gr\u00FC\u00DFe"), 1);
   PreferenceFile::WriteInt(L"Count", 3);
-  PreferenceFile::Close();
-  EXPECT_EQ(ReadBytes(path), Mark + "[Gr\xC3\xBC\xC3\x9F" "e]\r\nName = Jos\xC3\xA9\r\nCount = 3\r\n");
-}
-
-TEST(PreferenceFile, UnchangedFileIsNotRewritten) {
-  scratch_folder folder;
-  const std::wstring path = folder.path + L"plain.ini";
-  WriteBytes(path, "k=1\n");
-  PreferenceFile::Open(path, 0);
+  PreferenceFile::Open(plain, 0);
+  EXPECT_EQ(ReadBytes(latin), Mark + "[Gr\xC3\xBC\xC3\x9F" "e]\r\nName=Jos\xC3\xA9\r\nCount=3\r\n");
   EXPECT_EQ(PreferenceFile::ReadInt(L"k", 0), 1);
+  PreferenceFile::Open(folder.path + L"absent.ini", 0);
+  EXPECT_EQ(ReadBytes(plain), "k=1\n");
   PreferenceFile::Close();
-  EXPECT_EQ(ReadBytes(path), "k=1\n");
+  EXPECT_FALSE(Exists(folder.path + L"absent.ini"));
 }
 
 // T: is a 64 KiB tmpfs when the test fixture could mount one (as root).
