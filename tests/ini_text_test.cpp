@@ -25,12 +25,10 @@ std::string Replaced(std::string_view text, std::string_view from, std::string_v
 
 }  // namespace
 
-TEST(IniText, MarkedContentIsTakenAsUtf8Unchanged) {
-  parsed ini("\xEF\xBB\xBF[\xC3\xA9]\r\nkey=\xFF\xFE\r\n");
-  EXPECT_EQ(ini.Saved(), Mark + "[\xC3\xA9]\r\nkey = \xFF\xFE\r\n");
-}
-
-TEST(IniText, ShortAndEmptyFilesAreSavedWithTheMark) {
+// Marked content is taken as UTF-8 unchanged; every file is saved with the mark.
+TEST(IniText, MarkedContentIsTakenAsUtf8AndEveryFileIsSavedWithTheMark) {
+  parsed marked("\xEF\xBB\xBF[\xC3\xA9]\r\nkey=\xFF\xFE\r\n");
+  EXPECT_EQ(marked.Saved(), Mark + "[\xC3\xA9]\r\nkey = \xFF\xFE\r\n");
   parsed empty("");
   IniWriteInt(empty.document, "a", 1);
   EXPECT_EQ(empty.Saved(), Mark + "a = 1\r\n");

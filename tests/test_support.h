@@ -46,9 +46,10 @@ std::wstring TodaysLog(const std::wstring& folder);
 // Makes `folder` the current directory while it lives.
 struct current_directory_change {
   wchar_t previous[MAX_PATH] = {};
+  bool changed;
   explicit current_directory_change(const std::wstring& folder) {
     GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(folder.c_str());
+    changed = SetCurrentDirectoryW(folder.c_str());
   }
   ~current_directory_change() { SetCurrentDirectoryW(previous); }
 };
