@@ -20,11 +20,14 @@ class Faults : public ::testing::Test {
     CreateDirectoryW((folder.path + L"Data").c_str(), nullptr);
     WriteBytes(folder.path + L"Data\\Settings.ini", "");
   }
-  process_run Probe(const std::wstring& mode) {
+  process_run Run(const std::wstring& program, const std::wstring& arguments,
+                  decltype(run_options::on_box) on_box = nullptr) {
     run_options options;
     options.folder = folder.path;
-    return RunProcess(BuiltProgram(L"fault_probe.exe"), mode, options);
+    options.on_box = on_box;
+    return RunProcess(program, arguments, options);
   }
+  process_run Probe(const std::wstring& mode) { return Run(BuiltProgram(L"fault_probe.exe"), mode); }
   std::string Log() { return ReadBytes(TodaysLog(folder.path + L"Data\\")); }
   // The one report the run showed.
   std::vector<std::wstring> Report(const process_run& run) {
@@ -115,11 +118,7 @@ bool InjectFault(HANDLE process, const message_box_seen& box, void*) {
 }  // namespace
 
 TEST_F(Faults, TheToolItselfReportsAFault) {
-  std::wstring tool = InstallTool(folder.path);
-  run_options options;
-  options.folder = folder.path;
-  options.on_box = InjectFault;
-  process_run run = RunProcess(tool, L"/fullscreentype=1", options);  // no IDE here: the message stays up
+  process_run run = Run(InstallTool(folder.path), L"/fullscreentype=1", InjectFault);  // no IDE: the message stays up
   EXPECT_TRUE(run.finished);
   EXPECT_EQ(run.exit_code, 0u);
   ASSERT_EQ(run.boxes.size(), 2u);

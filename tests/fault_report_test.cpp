@@ -57,27 +57,26 @@ TEST(OsVersion, NamesAndMissingRows) {
   EXPECT_EQ(OsNameTable.size(), 19u);
 }
 
-// The running system's code is the one for the version its registry names.
+// The running system's code is the one for the version its registry names
+// (from Windows 10 on, CurrentVersion says 6.3 for old programs).
 TEST(OsVersion, TheRunningSystemIsTheOneItsRegistryNames) {
-  auto text = [](const wchar_t* key, const wchar_t* value) {
-    wchar_t buffer[64] = {};
-    DWORD size = sizeof buffer;
-    RegGetValueW(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size);
-    return std::wstring(buffer);
+  const wchar_t* nt = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+  auto read = [](const wchar_t* key, const wchar_t* name, DWORD type, void* value, DWORD size) {
+    return RegGetValueW(HKEY_LOCAL_MACHINE, key, name, type, nullptr, value, &size) == ERROR_SUCCESS;
   };
-  const wchar_t* current = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-  DWORD major = 0, minor = 0, size = sizeof major;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, current, L"CurrentMajorVersionNumber", RRF_RT_REG_DWORD, nullptr, &major,
-                   &size) == ERROR_SUCCESS) {
-    RegGetValueW(HKEY_LOCAL_MACHINE, current, L"CurrentMinorVersionNumber", RRF_RT_REG_DWORD, nullptr, &minor, &size);
-  } else {
-    swscanf(text(current, L"CurrentVersion").c_str(), L"%lu.%lu", &major, &minor);
+  DWORD major = 0, minor = 0;
+  wchar_t version[32] = {}, build[32] = {}, type[32] = {};
+  if (!read(nt, L"CurrentMajorVersionNumber", RRF_RT_REG_DWORD, &major, sizeof major) ||
+      !read(nt, L"CurrentMinorVersionNumber", RRF_RT_REG_DWORD, &minor, sizeof minor)) {
+    read(nt, L"CurrentVersion", RRF_RT_REG_SZ, version, sizeof version);
+    swscanf(version, L"%lu.%lu", &major, &minor);
   }
-  const unsigned build = std::stoul(text(current, L"CurrentBuildNumber"));
-  const std::wstring type = text(L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions", L"ProductType");
-  const unsigned product = type == L"WinNT" ? VER_NT_WORKSTATION : type == L"ServerNT" ? VER_NT_SERVER : VER_NT_DOMAIN_CONTROLLER;
-  EXPECT_EQ(OsVersionCode(), ClassifyNtVersion(major, minor, build, product))
-      << major << "." << minor << " build " << build << " " << Narrow(type);
+  read(nt, L"CurrentBuildNumber", RRF_RT_REG_SZ, build, sizeof build);
+  read(L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions", L"ProductType", RRF_RT_REG_SZ, type, sizeof type);
+  const unsigned product =
+      !wcscmp(type, L"WinNT") ? VER_NT_WORKSTATION : !wcscmp(type, L"ServerNT") ? VER_NT_SERVER : VER_NT_DOMAIN_CONTROLLER;
+  EXPECT_EQ(OsVersionCode(), ClassifyNtVersion(major, minor, wcstoul(build, nullptr, 10), product))
+      << major << "." << minor << " build " << Narrow(build) << " " << Narrow(type);
 }
 
 TEST(FatalReport, OnlyAnAccessViolationHasTheTargetLine) {
