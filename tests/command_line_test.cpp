@@ -36,8 +36,7 @@ TEST(FirstArgument, TakesTheTokenAfterTheProgramPath) {
 TEST(FirstArgument, CopesWithLongAndNonBmpText) {
   std::wstring longest = L"Corvalin.exe " + std::wstring(32767 - 13, L'x');
   EXPECT_EQ(FirstArgument(longest).size(), 32767u - 13);
-  std::wstring quotes(32767, L'"');
-  EXPECT_EQ(FirstArgument(quotes), L"");
+  EXPECT_EQ(FirstArgument(std::wstring(32767, L'"')), L"");
   const std::wstring emoji = L"\xD83D\xDE00";  // U+1F600 as a surrogate pair
   EXPECT_EQ(FirstArgument(L"Corvalin.exe " + emoji + L"=1"), emoji + L"=1");
 }

@@ -15,13 +15,12 @@ class InScratchFolder : public ::testing::Test {
     CreateDirectoryW(L"Data", nullptr);
     WriteBytes(L"Data\\Settings.ini", "");
     WriteBytes(L"five.ini", "12345");
-    WriteBytes(L"a.ini", "1");
   }
 };
 
 }  // namespace
 
-TEST_F(InScratchFolder, FilesGiveTheirSizeAndFoldersMinusTwo) {
+TEST_F(InScratchFolder, FilesGiveTheirSizeFoldersMinusTwoAndTheExactCheckTakesNoPattern) {
   EXPECT_EQ(QueryFileSize(L"Data\\Settings.ini"), 0);
   EXPECT_EQ(QueryFileSize(L"five.ini"), 5);
   EXPECT_EQ(QueryFileSize(folder.path + L"five.ini"), 5);
@@ -38,9 +37,7 @@ TEST_F(InScratchFolder, FilesGiveTheirSizeAndFoldersMinusTwo) {
   EXPECT_EQ(ExactFileSize(L"Data\\"), IsDirectory);
   EXPECT_EQ(ExactFileSize(L"Data\\\\"), IsDirectory);
   EXPECT_EQ(ExactFileSize(L"five.ini"), 5);
-}
-
-TEST_F(InScratchFolder, PatternsMatchOnlyInThePlainQuery) {
+  // Patterns match only in the plain query.
   EXPECT_GE(QueryFileSize(L"*.ini"), 1) << "first match of the search";
   EXPECT_EQ(ExactFileSize(L"*.ini"), NothingThere);
   EXPECT_EQ(ExactFileSize(L"fiv?.ini"), NothingThere);
@@ -49,7 +46,7 @@ TEST_F(InScratchFolder, PatternsMatchOnlyInThePlainQuery) {
   EXPECT_EQ(NeutralisePatterns(L"a*b?c<d>e\"f"), L"a_b_c_d_e_f");
 }
 
-TEST_F(InScratchFolder, DrivesAndDotPathsAreFolders) {
+TEST_F(InScratchFolder, DrivesAndDotPathsAreFoldersAndOverlongPathsNothing) {
   EXPECT_EQ(QueryFileSize(L"C:"), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"C:\\"), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"C:/"), IsDirectory);
@@ -62,10 +59,8 @@ TEST_F(InScratchFolder, DrivesAndDotPathsAreFolders) {
   EXPECT_EQ(QueryFileSize(L".."), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"..\\"), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"\\\\no-such-server\\share"), NothingThere) << "a share the search cannot reach";
-}
-
-TEST_F(InScratchFolder, OverlongPathsAreNeverCutToAnotherName) {
-  // The first 260 characters name an existing folder; the whole path names nothing.
+  // Overlong paths are never cut to another name: the first 260 characters of
+  // this one name an existing folder, the whole path names nothing.
   std::wstring deep = folder.path;
   while (deep.size() < 258) deep += L"d";
   std::wstring longer = deep + L"\\five.ini";

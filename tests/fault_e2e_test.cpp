@@ -3,13 +3,12 @@
 namespace {
 
 // The report's lines, split at its single carriage returns.
-std::vector<std::wstring> Lines(const std::wstring& report) {
+std::vector<std::wstring> Lines(std::wstring report) {
   std::vector<std::wstring> lines;
-  size_t start = 0;
-  for (size_t cr; (cr = report.find(L'\r', start)) != std::wstring::npos; start = cr + 1) {
-    lines.push_back(report.substr(start, cr - start));
+  for (size_t cr; (cr = report.find(L'\r')) != std::wstring::npos; report.erase(0, cr + 1)) {
+    lines.push_back(report.substr(0, cr));
   }
-  if (start < report.size()) lines.push_back(report.substr(start) + L"<no carriage return>");
+  if (!report.empty()) lines.push_back(report + L"<no carriage return>");
   return lines;
 }
 

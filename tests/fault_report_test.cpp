@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "environment/environment.h"
 #include "fault/error_log.h"
 #include "fault/fault_handler.h"
@@ -35,10 +37,8 @@ TEST(OsVersion, NtDecisionTable) {
     EXPECT_EQ(ClassifyNtVersion(r.major, r.minor, r.build, r.type), r.code)
         << r.major << "." << r.minor << " build " << r.build << " type " << r.type;
   }
-  EXPECT_EQ(ClassifyWindows9xVersion(0), 10);
-  EXPECT_EQ(ClassifyWindows9xVersion(10), 30);
-  EXPECT_EQ(ClassifyWindows9xVersion(90), 40);
-  EXPECT_EQ(ClassifyWindows9xVersion(1), 200);
+  const std::pair<unsigned, int> nine_x_rows[] = {{0, 10}, {10, 30}, {90, 40}, {1, 200}};
+  for (const auto& [minor, code] : nine_x_rows) EXPECT_EQ(ClassifyWindows9xVersion(minor), code) << minor;
 }
 
 TEST(OsVersion, NamesAndMissingRows) {
@@ -129,14 +129,12 @@ TEST(ErrorLog, AFileInUseIsTriedAgain) {
   const std::wstring path = TodaysLog(folder.path);
   HANDLE busy = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(busy, INVALID_HANDLE_VALUE);
-  HANDLE releaser = CreateThread(nullptr, 0, [](void* h) -> DWORD {
+  std::thread releaser([busy] {
     Sleep(150);
-    CloseHandle(static_cast<HANDLE>(h));
-    return 0;
-  }, busy, 0, nullptr);
+    CloseHandle(busy);
+  });
   WriteLogEntry(L"Error", L"after the wait");
-  WaitForSingleObject(releaser, INFINITE);
-  CloseHandle(releaser);
+  releaser.join();
   EXPECT_NE(ReadBytes(path).find(": after the wait\r\n"), std::string::npos);
   DataDirectory.clear();
 }

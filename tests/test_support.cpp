@@ -73,8 +73,6 @@ bool IsSmallTestDisk(const wchar_t* root) {
   return GetDiskFreeSpaceExW(root, &available, &total, &free) && total.QuadPart <= 1024 * 1024;
 }
 
-bool HasTestLinks() { return Exists(L"L:\\corvalin-test-links"); }
-
 void FaultNewThreadIn(HANDLE process) {
   HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x1F40), nullptr,
                                      0, nullptr);

@@ -23,8 +23,6 @@ int64_t FileSize(const std::wstring& path);
 // Whether `root` ("T:\\") is one of the test session's small disks (1 MiB at
 // most), not a drive of the machine's own that a test must not fill.
 bool IsSmallTestDisk(const wchar_t* root);
-// Whether drive L: is the test session's folder of symbolic links.
-bool HasTestLinks();
 
 // Faults a new thread inside the process at an address holding no code.
 void FaultNewThreadIn(HANDLE process);
