@@ -11,9 +11,7 @@
 namespace {
 
 SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
-  SYSTEMTIME t{};
-  t.wYear = year, t.wMonth = month, t.wDay = day, t.wHour = hour, t.wMinute = minute, t.wSecond = second;
-  return t;
+  return {year, month, 0, day, hour, minute, second, 0};  // the day of the week and milliseconds unused
 }
 
 const std::wstring Head =
