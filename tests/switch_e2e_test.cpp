@@ -17,14 +17,6 @@ POINT ClientOrigin(HWND window) {
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
-std::string Decimal(const void* handle) { return std::to_string(reinterpret_cast<intptr_t>(handle)); }
-
-std::string RecordFor(HWND window, HMENU menu) {
-  std::string record = "[";  // appended piece by piece: GCC 12 warns falsely on "[" + string
-  record.append(Decimal(window)).append("]\r\nMenuHandle = ").append(Decimal(menu)).append("\r\n");
-  return record;
-}
-
 // Type 1 puts the splitter over the whole maximized window, 25 pixels up.
 void ExpectTypeOneSplitter(const ide_state& s, HWND main_window) {
   const RECT window = WindowRect(main_window);
@@ -65,7 +57,7 @@ TEST_F(Switch, TypeOneCycle) {
   EXPECT_EQ(in.tab_control.left, before.tab_control.left + splitter_origin.x);
   EXPECT_EQ(in.tab_control.top, before.tab_control.top + splitter_origin.y + 50);
   EXPECT_EQ(Width(in.tab_control), Width(before.tab_control));
-  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu)) << "a fresh Handles.ini";
+  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, w.menu)) << "a fresh Handles.ini";
 
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   const ide_state out = State();
@@ -73,7 +65,7 @@ TEST_F(Switch, TypeOneCycle) {
   EXPECT_TRUE(HandedBackMenu(w));
   EXPECT_EQ(out.style, before.style);
   EXPECT_EQ(out.splitter.top, in.splitter.top) << "leaving does not move the splitter back";
-  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu)) << "leaving writes nothing";
+  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, w.menu)) << "leaving writes nothing";
 }
 
 TEST_F(Switch, TypeTwoCycle) {
@@ -114,7 +106,7 @@ TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
   EXPECT_TRUE(in.tool_bar_visible && in.file_tab_bar_visible);
   EXPECT_EQ(in.splitter.top, before.splitter.top);
   EXPECT_EQ(in.tab_control.top, before.tab_control.top);
-  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu));
+  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, w.menu));
   ASSERT_TRUE(Quietly(RunTool(L"something")));
   const ide_state out = State();
   EXPECT_EQ(out.style, before.style);
@@ -158,8 +150,8 @@ TEST_F(Switch, TwoWindowsKeepTwoGroups) {
   RunOnIdeThread(second, Show, b.main_window);
   RunOnIdeThread(ide, Hide, a.main_window);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(a.main_window, a.menu) + "\r\n" +
-                              RecordFor(b.main_window, b.menu));
+  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(a.main_window, a.menu) + "\r\n" +
+                              HandlesRecord(b.main_window, b.menu));
   EXPECT_EQ(ReadIdeState(a).menu_property, a.menu);
   EXPECT_EQ(ReadIdeState(b).menu_property, b.menu);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
@@ -203,7 +195,7 @@ TEST_F(Switch, AHandlesIniThatCannotBeWritten) {
 TEST_F(Switch, LeavingAfterHandlesIniWasOverwrittenWithAnotherValue) {
   const ide_window_set& w = StartIde();
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-  WriteBytes(folder.path + L"Handles.ini", "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, reinterpret_cast<HMENU>(4242)));
+  WriteBytes(folder.path + L"Handles.ini", "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, reinterpret_cast<HMENU>(4242)));
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
   ExpectNormalLayout(State());
   EXPECT_TRUE(HandedBackMenu(w)) << "the handle kept on the window wins over the file";
@@ -261,7 +253,7 @@ class Overlapping : public WithStandinIde {
       }
     }
     if (starts == 2) {
-      EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu));
+      EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, w.menu));
     }
     if (RunningUnderWine()) {
       // Wine attaches no menu of another process, so only the first cycle shows
