@@ -4,7 +4,7 @@
 # timed beside this one's, in the same run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export WINEPREFIX=$PWD/build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. cmake/wine-env.sh "$PWD/build/wineprefix"
 bash cmake/wine-session.sh start "$WINEPREFIX"
 trap 'bash cmake/wine-session.sh stop "$WINEPREFIX"' EXIT  # also unmounts the small disk
 wine build/bin/prefs_bench.exe | tr -d '\r'

@@ -12,7 +12,7 @@ library=$(ls /usr/lib/*/faketime/libfaketime.so.1 2>/dev/null | head -n 1)
 [ -n "$library" ] || { echo "libfaketime is missing (scripts/setup.sh installs it)"; exit 1; }
 copy=$1-clock
 rm -rf "$copy" && cp -a "$1" "$copy"
-export WINEPREFIX=$copy WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/wine-env.sh" "$copy"
 echo "+0" >"$copy/drive_c/clock-offset"
 LD_PRELOAD=$library FAKETIME_TIMESTAMP_FILE=$copy/drive_c/clock-offset FAKETIME_NO_CACHE=1 \
   FAKETIME_DONT_FAKE_MONOTONIC=1 wineserver -p >/dev/null 2>&1 </dev/null

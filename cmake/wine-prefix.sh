@@ -8,7 +8,7 @@
 set -euo pipefail
 prefix=$1
 driver=${2:-null}
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "$0")/wine-env.sh" "$prefix"
 if [ ! -f "$prefix/.corvalin-$driver-relay" ]; then
   rm -rf "$prefix"
   wineboot --init >/dev/null 2>&1

@@ -14,7 +14,7 @@
 # machine's own by their size (1 MiB at most) or the marker.
 # Usage: wine-session.sh start|stop PREFIX
 set -u
-export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "$0")/wine-env.sh" "$2"
 small_disk=$WINEPREFIX/../small-disk
 inode_disk=$WINEPREFIX/../inode-disk
 links=$WINEPREFIX/../links

@@ -4,7 +4,9 @@
 # relay trace (which handle Corvalin handed to SetMenu) lands there too; the
 # test finds the file through CORVALIN_RELAY_TRACE. Wine's other messages are
 # passed on to standard error afterwards.
-# Usage: wine-traced.sh PROGRAM [ARGUMENTS...]
+# Usage: wine-traced.sh PREFIX PROGRAM [ARGUMENTS...]
+. "$(dirname "$0")/wine-env.sh" "$1"
+shift
 trace=$(mktemp --tmpdir corvalin-trace.XXXXXX)
 CORVALIN_RELAY_TRACE=$trace wine "$@" 2>"$trace"
 status=$?

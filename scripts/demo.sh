@@ -21,7 +21,8 @@ rm -f build/shots/*.bmp build/shots/*.png
 # The runs' relay trace goes to the demo's standard error, which the children
 # inherit; the demo reads the handed-back menu from there.
 trace=$root/build/shots/relay-trace.txt
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" CORVALIN_RELAY_TRACE=$trace
+. cmake/wine-env.sh "$prefix"
+export CORVALIN_RELAY_TRACE=$trace
 status=0
 xvfb-run -a -s "-screen 0 1280x800x24" \
   wine build/bin/standin_ide.exe demo "Z:${root//\//\\}\\build\\shots\\" "${@:2}" 2>"$trace" | tr -d '\r' || status=$?

@@ -9,7 +9,8 @@ packages=(cmake ninja-build googletest clang clang-tidy libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
           wine wine64 libfaketime xvfb xauth xserver-xephyr imagemagick python3)
 missing=()
-for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
+# Also gcovr, for the coverage report, and strip-nondeterminism, for the release archive's time stamps.
+for p in "${packages[@]}" gcovr strip-nondeterminism; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
 # Node and npm for the workflow validator; any install of them will do.
 command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
 if [ ${#missing[@]} -gt 0 ]; then

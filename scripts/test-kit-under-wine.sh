@@ -12,7 +12,7 @@ log=$root/build/windows-test-kit.log
 # The end-to-end tests under Wine read the relay trace of the tool's runs from
 # this file: the test programs' Unix standard error, which Wine's cmd hands on.
 trace=$root/build/windows-test-kit-relay.log
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. cmake/wine-env.sh "$prefix"
 bash cmake/wine-session.sh start "$prefix"
 trap 'bash cmake/wine-session.sh stop "$prefix"' EXIT
 start=$SECONDS

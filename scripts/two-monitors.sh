@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 prefix=$root/build/wineprefix-monitors
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. cmake/wine-env.sh "$prefix"
 pids=()
 cleanup() {
   wineserver -k 2>/dev/null || true

@@ -6,23 +6,20 @@ const std::wstring MissingTool = L"Die Datei ''Corvalin.exe'' konnte nicht gefun
 
 using Environment = WithStandinIde;
 
+// The check comes before the IDE is looked for: without one the message is
+// still the missing file's, not the discovery's.
 TEST_F(Environment, AToolUnderAnotherNameRefusesToRun) {
-  StartIde();
-  const ide_state before = State();
   tool = InstallTool(folder.path, L"Renamed.exe");
   DeleteFileW((folder.path + L"Corvalin.exe").c_str());
+  EXPECT_TRUE(EndedWithBox(RunTool(L""), L"Fehler", MissingTool)) << "without an IDE";
+  StartIde();
+  const ide_state before = State();
   for (const wchar_t* argument : {L"/fullscreentype=1", L"/fullscreentype=2", L""}) {
     EXPECT_TRUE(EndedWithBox(RunTool(argument), L"Fehler", MissingTool)) << Narrow(argument);
   }
   EXPECT_EQ(State().style, before.style);
   EXPECT_EQ(State().menu, before.menu);
   EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
-}
-
-TEST_F(Environment, TheCheckComesBeforeTheIdeIsLookedFor) {
-  tool = InstallTool(folder.path, L"Renamed.exe");
-  DeleteFileW((folder.path + L"Corvalin.exe").c_str());
-  EXPECT_TRUE(EndedWithBox(RunTool(L""), L"Fehler", MissingTool)) << "not the discovery message";
 }
 
 TEST_F(Environment, AStartFolderHoldingCorvalinExeStaysTheWorkingFolder) {

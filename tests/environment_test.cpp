@@ -15,13 +15,12 @@ class InScratchFolder : public ::testing::Test {
     CreateDirectoryW(L"Data", nullptr);
     WriteBytes(L"Data\\Settings.ini", "");
     WriteBytes(L"five.ini", "12345");
-    WriteBytes(L"a.ini", "1");
   }
 };
 
 }  // namespace
 
-TEST_F(InScratchFolder, FilesGiveTheirSizeAndFoldersMinusTwo) {
+TEST_F(InScratchFolder, FilesGiveTheirSizeFoldersMinusTwoAndTheExactCheckTakesNoPattern) {
   EXPECT_EQ(QueryFileSize(L"Data\\Settings.ini"), 0);
   EXPECT_EQ(QueryFileSize(L"five.ini"), 5);
   EXPECT_EQ(QueryFileSize(folder.path + L"five.ini"), 5);
@@ -30,9 +29,7 @@ TEST_F(InScratchFolder, FilesGiveTheirSizeAndFoldersMinusTwo) {
   EXPECT_EQ(QueryFileSize(L"missing.ini"), NothingThere);
   EXPECT_EQ(QueryFileSize(L""), NothingThere);
   EXPECT_EQ(ExactFileSize(L""), NothingThere);
-}
-
-TEST_F(InScratchFolder, TheExactCheckFindsNoFileBehindASeparator) {
+  // The exact check finds no file behind a separator.
   EXPECT_EQ(QueryFileSize(L"five.ini\\"), 5) << "the plain query ignores the separator";
   EXPECT_EQ(ExactFileSize(L"five.ini\\"), NothingThere);
   EXPECT_EQ(ExactFileSize(L"five.ini\\\\"), NothingThere);
@@ -40,9 +37,7 @@ TEST_F(InScratchFolder, TheExactCheckFindsNoFileBehindASeparator) {
   EXPECT_EQ(ExactFileSize(L"Data\\"), IsDirectory);
   EXPECT_EQ(ExactFileSize(L"Data\\\\"), IsDirectory);
   EXPECT_EQ(ExactFileSize(L"five.ini"), 5);
-}
-
-TEST_F(InScratchFolder, PatternsMatchOnlyInThePlainQuery) {
+  // Patterns match only in the plain query.
   EXPECT_GE(QueryFileSize(L"*.ini"), 1) << "first match of the search";
   EXPECT_EQ(ExactFileSize(L"*.ini"), NothingThere);
   EXPECT_EQ(ExactFileSize(L"fiv?.ini"), NothingThere);
@@ -51,7 +46,7 @@ TEST_F(InScratchFolder, PatternsMatchOnlyInThePlainQuery) {
   EXPECT_EQ(NeutralisePatterns(L"a*b?c<d>e\"f"), L"a_b_c_d_e_f");
 }
 
-TEST_F(InScratchFolder, DrivesAndDotPathsAreFolders) {
+TEST_F(InScratchFolder, DrivesAndDotPathsAreFoldersAndOverlongPathsNothing) {
   EXPECT_EQ(QueryFileSize(L"C:"), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"C:\\"), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"C:/"), IsDirectory);
@@ -64,10 +59,8 @@ TEST_F(InScratchFolder, DrivesAndDotPathsAreFolders) {
   EXPECT_EQ(QueryFileSize(L".."), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"..\\"), IsDirectory);
   EXPECT_EQ(QueryFileSize(L"\\\\no-such-server\\share"), NothingThere) << "a share the search cannot reach";
-}
-
-TEST_F(InScratchFolder, OverlongPathsAreNeverCutToAnotherName) {
-  // The first 260 characters name an existing folder; the whole path names nothing.
+  // Overlong paths are never cut to another name: the first 260 characters of
+  // this one name an existing folder, the whole path names nothing.
   std::wstring deep = folder.path;
   while (deep.size() < 258) deep += L"d";
   std::wstring longer = deep + L"\\five.ini";
@@ -84,24 +77,19 @@ TEST_F(InScratchFolder, PortableModeNeedsOnlyTheMarker) {
   SelectDataDirectory();
   EXPECT_EQ(DataDirectory, folder.path + L"Data\\") << "a folder of that name counts too";
   RemoveDirectoryW(L"Data\\Settings.ini");
+  const std::wstring appdata = EnvironmentValue(L"appdata");
   SetEnvironmentVariableW(L"APPDATA", L"C:\\Users\\someone\\AppData\\Roaming");
   SelectDataDirectory();
   EXPECT_EQ(DataDirectory, L"C:\\Users\\someone\\AppData\\Roaming\\Tolvane\\Corvalin\\");
-}
-
-TEST(DataDirectory, WithoutAppdataIsRootedAtTheCurrentDrive) {
-  std::wstring saved = EnvironmentValue(L"appdata");
   SetEnvironmentVariableW(L"appdata", nullptr);
   SelectDataDirectory();
-  EXPECT_EQ(DataDirectory, L"\\Tolvane\\Corvalin\\");
-  SetEnvironmentVariableW(L"appdata", saved.c_str());
+  EXPECT_EQ(DataDirectory, L"\\Tolvane\\Corvalin\\") << "without appdata: rooted at the current drive";
+  SetEnvironmentVariableW(L"appdata", appdata.c_str());
 }
 
 TEST(DataDirectory, InADriveRootHasASingleBackslash) {
-  wchar_t previous[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, previous);
-  ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
-  EXPECT_EQ(CurrentFolder(), L"C:\\");
+  const current_directory_change in_root(L"C:\\");
+  ASSERT_EQ(CurrentFolder(), L"C:\\");
   // A marker of the machine's own is used as it is and left in place.
   const wchar_t* marker = L"C:\\Data\\Settings.ini";
   const bool made_folder = CreateDirectoryW(L"C:\\Data", nullptr);
@@ -114,7 +102,6 @@ TEST(DataDirectory, InADriveRootHasASingleBackslash) {
   }
   if (made_marker) DeleteFileW(marker);
   if (made_folder) RemoveDirectoryW(L"C:\\Data");
-  SetCurrentDirectoryW(previous);
   if (!marker_there) GTEST_SKIP() << "C:\\Data\\Settings.ini cannot be made here";
 }
 
@@ -147,11 +134,9 @@ TEST(CurrentFolder, ReadsPathsLongerThanMaxPath) {
     deep += std::wstring(60, static_cast<wchar_t>(L'a' + i)) + L"\\";
     CreateDirectoryW(deep.c_str(), nullptr);
   }
-  wchar_t previous[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, previous);
-  if (!SetCurrentDirectoryW(deep.c_str())) GTEST_SKIP() << "this system cannot work in so deep a folder";
-  std::wstring current = CurrentFolder();
-  SetCurrentDirectoryW(previous);
+  const current_directory_change in_deep(deep);
+  if (!in_deep.changed) GTEST_SKIP() << "this system cannot work in so deep a folder";
+  const std::wstring current = CurrentFolder();
   EXPECT_GT(current.size(), 300u);
   EXPECT_EQ(current.back(), L'\\');
 }

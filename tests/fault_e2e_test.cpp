@@ -1,23 +1,15 @@
-#include "fault/error_log.h"
 #include "ide_fixture.h"
 
 namespace {
 
 // The report's lines, split at its single carriage returns.
-std::vector<std::wstring> Lines(const std::wstring& report) {
+std::vector<std::wstring> Lines(std::wstring report) {
   std::vector<std::wstring> lines;
-  size_t start = 0;
-  for (size_t cr; (cr = report.find(L'\r', start)) != std::wstring::npos; start = cr + 1) {
-    lines.push_back(report.substr(start, cr - start));
+  for (size_t cr; (cr = report.find(L'\r')) != std::wstring::npos; report.erase(0, cr + 1)) {
+    lines.push_back(report.substr(0, cr));
   }
-  if (start < report.size()) lines.push_back(report.substr(start) + L"<no carriage return>");
+  if (!report.empty()) lines.push_back(report + L"<no carriage return>");
   return lines;
-}
-
-std::wstring TodaysLog() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  return LogFileName(L"Error", now);
 }
 
 class Faults : public ::testing::Test {
@@ -27,13 +19,16 @@ class Faults : public ::testing::Test {
     CreateDirectoryW((folder.path + L"Data").c_str(), nullptr);
     WriteBytes(folder.path + L"Data\\Settings.ini", "");
   }
-  process_run Probe(const std::wstring& mode) {
+  process_run Run(const std::wstring& program, const std::wstring& arguments,
+                  decltype(run_options::on_box) on_box = nullptr) {
     run_options options;
     options.folder = folder.path;
-    return RunProcess(BuiltProgram(L"fault_probe.exe"), mode, options);
+    options.on_box = on_box;
+    return RunProcess(program, arguments, options);
   }
-  std::string Log() { return ReadBytes(folder.path + L"Data\\" + TodaysLog()); }
-  // The one report the run showed, checked against its log entry.
+  process_run Probe(const std::wstring& mode) { return Run(BuiltProgram(L"fault_probe.exe"), mode); }
+  std::string Log() { return ReadBytes(TodaysLog(folder.path + L"Data\\")); }
+  // The one report the run showed.
   std::vector<std::wstring> Report(const process_run& run) {
     EXPECT_TRUE(run.finished);
     EXPECT_EQ(run.exit_code, 0u);
@@ -48,66 +43,58 @@ class Faults : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Faults, AWriteThroughAnInvalidPointer) {
-  process_run run = Probe(L"write");
-  std::vector<std::wstring> lines = Report(run);
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[0], L"Es ist ein schwerwiegender Fehler aufgetreten und das Programm muss beendet werden.");
-  EXPECT_EQ(lines[1], L"Senden Sie bitte die folgenden Informationen an support@corvalin.example:");
-  EXPECT_EQ(lines[2], L"");
-  EXPECT_EQ(lines[3].rfind(L"Datum/Uhrzeit: ", 0), 0u);
-  EXPECT_EQ(lines[3].size(), 15u + 19);
-  EXPECT_EQ(lines[4].rfind(L"Betriebssystem: ", 0), 0u);
-  EXPECT_EQ(lines[5], L"Anwendung: Corvalin 1.0.1 (Build 680)");
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Invalid memory access");
-  EXPECT_EQ(lines[7].rfind(L"Speicheradresse: ", 0), 0u);
-  EXPECT_GT(std::stoll(lines[7].substr(17)), 0x10000) << "an address inside the probe";
-  EXPECT_EQ(lines[8], L"Ziel-Speicheradresse:  8000");
-  // Logged first, in UTF-8, the report's carriage returns kept: CR CR LF at the end.
-  const std::string log = Log();
-  ASSERT_GT(log.size(), 24u);
-  EXPECT_EQ(log.substr(19, 2), ": ");
-  EXPECT_EQ(log.substr(log.size() - 3), "\r\r\n");
-  EXPECT_EQ(log.substr(21, log.size() - 23), Narrow(run.boxes[0].text));
+// Each fault's report, shown and appended to the day's log in UTF-8 with the
+// report's carriage returns kept (CR CR LF at the end); the log keeps the
+// reports before it.
+TEST_F(Faults, EachFaultIsReportedShownAndLogged) {
+  struct fault_case {
+    const wchar_t* mode;
+    const wchar_t* message;
+    const wchar_t* target;  // null: no target line
+  } cases[] = {
+      {L"write", L"Invalid memory access", L"8000"},
+      {L"few-parameters", L"Invalid memory access", L"0"},  // an access violation without its parameters
+      {L"divide", L"Division by zero ", nullptr},
+      {L"unknown", L"Unknown error code", nullptr},
+      {L"cleanups", L"Invalid memory access", L"8000"},  // below a frame with C++ cleanups
+      {L"deep", L"Invalid memory access", L"8000"},      // below more frames than the walk takes
+  };
+  std::string earlier;
+  for (const fault_case& c : cases) {
+    SCOPED_TRACE(Narrow(c.mode));
+    const process_run run = Probe(c.mode);
+    const std::vector<std::wstring> lines = Report(run);
+    ASSERT_EQ(lines.size(), c.target ? 9u : 8u);
+    EXPECT_EQ(lines[0], L"Es ist ein schwerwiegender Fehler aufgetreten und das Programm muss beendet werden.");
+    EXPECT_EQ(lines[1], L"Senden Sie bitte die folgenden Informationen an support@corvalin.example:");
+    EXPECT_EQ(lines[2], L"");
+    EXPECT_EQ(lines[3].rfind(L"Datum/Uhrzeit: ", 0), 0u);
+    EXPECT_EQ(lines[3].size(), 15u + 19);
+    EXPECT_EQ(lines[4].rfind(L"Betriebssystem: ", 0), 0u);
+    EXPECT_EQ(lines[5], L"Anwendung: Corvalin 1.0.1 (Build 680)");
+    EXPECT_EQ(lines[6], std::wstring(L"Fehlermeldung: ") + c.message);
+    EXPECT_EQ(lines[7].rfind(L"Speicheradresse: ", 0), 0u);
+    EXPECT_GT(std::stoll(lines[7].substr(17)), 0x10000) << "an address inside the probe";
+    if (c.target) {
+      EXPECT_EQ(lines[8], std::wstring(L"Ziel-Speicheradresse:  ") + c.target);
+    }
+    const std::string log = Log();
+    ASSERT_EQ(log.size(), earlier.size() + 19 + 2 + run.boxes[0].text.size() + 2);
+    EXPECT_EQ(log.substr(0, earlier.size()), earlier);
+    EXPECT_EQ(log.substr(earlier.size() + 19), ": " + Narrow(run.boxes[0].text) + "\r\n");
+    earlier = log;
+  }
 }
 
-TEST_F(Faults, AnAccessViolationWithFewParametersHasTargetZero) {
-  std::vector<std::wstring> lines = Report(Probe(L"few-parameters"));
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Invalid memory access");
-  EXPECT_EQ(lines[8], L"Ziel-Speicheradresse:  0");
-}
-
-TEST_F(Faults, AnIntegerDivisionByZeroHasNoTargetLine) {
-  std::vector<std::wstring> lines = Report(Probe(L"divide"));
-  ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Division by zero ");
-}
-
-TEST_F(Faults, AnUnknownCode) {
-  std::vector<std::wstring> lines = Report(Probe(L"unknown"));
-  ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Unknown error code");
-}
-
-TEST_F(Faults, AFaultUnderCppCleanupsIsStillReported) {
-  std::vector<std::wstring> lines = Report(Probe(L"cleanups"));
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[8], L"Ziel-Speicheradresse:  8000");
-}
-
-TEST_F(Faults, AFaultBelowMoreFramesThanTheWalkTakesIsReported) {
-  std::vector<std::wstring> lines = Report(Probe(L"deep"));
-  ASSERT_EQ(lines.size(), 9u);
-  EXPECT_EQ(lines[6], L"Fehlermeldung: Invalid memory access");
-}
-
-TEST_F(Faults, AFrameWithItsOwnHandlerKeepsTheFault) {
-  // Just below the frame with the handler, and below 50 levels of a recursion.
-  for (const wchar_t* mode : {L"own-handler", L"own-handler-deep"}) {
-    process_run run = Probe(mode);
+// No report: a frame with a handler of its own keeps the fault (just below it,
+// and below 50 levels of a recursion; the program goes on to exit code 7), and
+// a fault while reporting ends the run at once.
+TEST_F(Faults, AFrameWithItsOwnHandlerKeepsTheFaultAndAFaultWhileReportingEndsAtOnce) {
+  const std::pair<const wchar_t*, DWORD> cases[] = {{L"own-handler", 7}, {L"own-handler-deep", 7}, {L"fault-in-report", 0}};
+  for (const auto& [mode, exit_code] : cases) {
+    const process_run run = Probe(mode);
     EXPECT_TRUE(run.finished) << Narrow(mode);
-    EXPECT_EQ(run.exit_code, 7u) << Narrow(mode) << ": the program went on after its handler";
+    EXPECT_EQ(run.exit_code, exit_code) << Narrow(mode);
     EXPECT_TRUE(run.boxes.empty()) << Narrow(mode);
   }
   EXPECT_EQ(Log(), "<missing>");
@@ -116,25 +103,7 @@ TEST_F(Faults, AFrameWithItsOwnHandlerKeepsTheFault) {
 TEST_F(Faults, BeforeTheDataDirectoryIsKnownTheLogGoesToTheCurrentFolder) {
   Report(Probe(L"before-data-directory"));
   EXPECT_EQ(Log(), "<missing>");
-  EXPECT_NE(ReadBytes(folder.path + TodaysLog()).find("Invalid memory access"), std::string::npos);
-}
-
-TEST_F(Faults, AFaultWhileReportingEndsAtOnce) {
-  process_run run = Probe(L"fault-in-report");
-  EXPECT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, 0u);
-  EXPECT_TRUE(run.boxes.empty());
-  EXPECT_EQ(Log(), "<missing>");
-}
-
-TEST_F(Faults, ASecondReportOfTheDayIsAppended) {
-  Report(Probe(L"divide"));
-  const std::string first = Log();
-  Report(Probe(L"write"));
-  const std::string both = Log();
-  ASSERT_GT(both.size(), first.size());
-  EXPECT_EQ(both.substr(0, first.size()), first);
-  EXPECT_NE(both.find("Invalid memory access", first.size()), std::string::npos);
+  EXPECT_NE(ReadBytes(TodaysLog(folder.path)).find("Invalid memory access"), std::string::npos);
 }
 
 namespace {
@@ -148,11 +117,7 @@ bool InjectFault(HANDLE process, const message_box_seen& box, void*) {
 }  // namespace
 
 TEST_F(Faults, TheToolItselfReportsAFault) {
-  std::wstring tool = InstallTool(folder.path);
-  run_options options;
-  options.folder = folder.path;
-  options.on_box = InjectFault;
-  process_run run = RunProcess(tool, L"/fullscreentype=1", options);  // no IDE here: the message stays up
+  process_run run = Run(InstallTool(folder.path), L"/fullscreentype=1", InjectFault);  // no IDE: the message stays up
   EXPECT_TRUE(run.finished);
   EXPECT_EQ(run.exit_code, 0u);
   ASSERT_EQ(run.boxes.size(), 2u);

@@ -50,12 +50,6 @@ std::string Repeat(const std::string& piece, size_t times) {
   return out;
 }
 
-std::string Group(HWND window, int64_t menu) {
-  std::string text = "[";
-  text.append(std::to_string(reinterpret_cast<intptr_t>(window))).append("]\r\nMenuHandle = ");
-  return text.append(std::to_string(menu)).append("\r\n");
-}
-
 // The menu handle "Handles.ini" keeps for the window, or -1.
 int64_t RecordedMenu(const std::wstring& file, HWND window) {
   PreferenceFile::Open(file, BlankLineBetweenGroups);
@@ -133,7 +127,7 @@ TEST_F(Hostile, HandlesIniContents) {
       {"50 MB", [&](HWND) { return big; }},
       {"a 1 MB line", [](HWND) { return std::string(1024 * 1024, 'a'); }},
       {"a group name of 100,000 characters", [](HWND) { return "[" + std::string(100000, 'g') + "]\r\nk=1\r\n"; }},
-      {"thousands of duplicate groups", [](HWND window) { return Repeat(Group(window, 1), 3000); }},
+      {"thousands of duplicate groups", [](HWND window) { return Repeat(HandlesRecord(window, reinterpret_cast<HMENU>(1)), 3000); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);

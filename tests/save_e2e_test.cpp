@@ -1,17 +1,5 @@
 // A run of the tool that is ended from outside while it saves Handles.ini.
-#include "handle.h"
 #include "ide_fixture.h"
-
-namespace {
-
-// Whether a temporary file is in the folder, and at least `least` bytes of it written.
-bool TemporaryFileIn(const std::wstring& folder, DWORD least = 0) {
-  WIN32_FIND_DATAW found;
-  unique_find search{FindFirstFileW((folder + L"crv*.tmp").c_str(), &found)};
-  return search && (found.nFileSizeHigh || found.nFileSizeLow >= least);
-}
-
-}  // namespace
 
 using SaveEnds = WithStandinIde;
 
@@ -36,7 +24,7 @@ TEST_F(SaveEnds, ARunEndedMidSaveLeavesNoTemporaryFile) {
   bool seen = false;
   const ULONGLONG deadline = GetTickCount64() + 60000;
   while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
-    if ((seen = TemporaryFileIn(folder.path, 1))) break;
+    if ((seen = TemporaryFiles(folder.path, 1) > 0)) break;
   }
   TerminateProcess(process.hProcess, 99);
   WaitForSingleObject(process.hProcess, INFINITE);
@@ -46,6 +34,6 @@ TEST_F(SaveEnds, ARunEndedMidSaveLeavesNoTemporaryFile) {
   ASSERT_EQ(FileSize(path), static_cast<int64_t>(content.size())) << "the kill came after the rename";
 
   // The system removes the file as it closes the ended process's handles.
-  for (int wait = 0; wait < 100 && TemporaryFileIn(folder.path); ++wait) Sleep(20);
-  EXPECT_FALSE(TemporaryFileIn(folder.path)) << "a temporary file stayed behind";
+  for (int wait = 0; wait < 100 && TemporaryFiles(folder.path); ++wait) Sleep(20);
+  EXPECT_EQ(TemporaryFiles(folder.path), 0) << "a temporary file stayed behind";
 }

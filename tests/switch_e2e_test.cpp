@@ -2,14 +2,6 @@
 
 namespace {
 
-std::string Decimal(const void* handle) { return std::to_string(reinterpret_cast<intptr_t>(handle)); }
-
-std::string RecordFor(HWND window, HMENU menu) {
-  std::string record = "[";  // appended piece by piece: GCC 12 warns falsely on "[" + string
-  record.append(Decimal(window)).append("]\r\nMenuHandle = ").append(Decimal(menu)).append("\r\n");
-  return record;
-}
-
 // The normal layout, as after leaving; the menu is checked by HandedBackMenu.
 void ExpectNormalLayout(const ide_state& s) {
   EXPECT_NE(s.style & WS_BORDER, 0);
@@ -32,7 +24,7 @@ TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
   EXPECT_EQ(in.style, before.style & ~WS_BORDER);
   EXPECT_EQ(in.menu, w.menu) << "the menu stays";
   EXPECT_TRUE(in.tool_bar_visible && in.file_tab_bar_visible);
-  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu));
+  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, w.menu));
   ASSERT_TRUE(Quietly(RunTool(L"something")));
   const ide_state out = State();
   EXPECT_EQ(out.style, before.style);
@@ -64,8 +56,8 @@ TEST_F(Switch, TwoWindowsKeepTwoGroups) {
   RunOnIdeThread(second, Show, b.main_window);
   RunOnIdeThread(ide, Hide, a.main_window);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(a.main_window, a.menu) + "\r\n" +
-                              RecordFor(b.main_window, b.menu));
+  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(a.main_window, a.menu) + "\r\n" +
+                              HandlesRecord(b.main_window, b.menu));
   EXPECT_EQ(ReadIdeState(a).menu_property, a.menu);
   EXPECT_EQ(ReadIdeState(b).menu_property, b.menu);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
@@ -109,7 +101,7 @@ TEST_F(Switch, AHandlesIniThatCannotBeWritten) {
 TEST_F(Switch, LeavingAfterHandlesIniWasOverwrittenWithAnotherValue) {
   const ide_window_set& w = StartIde();
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-  WriteBytes(folder.path + L"Handles.ini", "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, reinterpret_cast<HMENU>(4242)));
+  WriteBytes(folder.path + L"Handles.ini", "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, reinterpret_cast<HMENU>(4242)));
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
   ExpectNormalLayout(State());
   EXPECT_TRUE(HandedBackMenu(w)) << "the handle kept on the window wins over the file";
@@ -167,7 +159,7 @@ class Overlapping : public WithStandinIde {
       }
     }
     if (starts == 2) {
-      EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu));
+      EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, w.menu));
     }
     if (RunningUnderWine()) {
       // Wine attaches no menu of another process, so only the first cycle shows

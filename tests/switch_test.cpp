@@ -2,6 +2,8 @@
 // end to end (switch_e2e_test.cpp).
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "driver/switch.h"
 
 TEST(MenuToRestore, TheHandleKeptOnTheWindowWinsOverTheFile) {
@@ -14,18 +16,14 @@ TEST(MenuToRestore, TheHandleKeptOnTheWindowWinsOverTheFile) {
 
 TEST(SplitterPlacement, TypeOneFillsTheWindowTypeTwoOnlyMoves) {
   const RECT maximized = {-8, -8, 1288, 792};
+  auto fields = [](const window_placement& p) { return std::tuple(p.x, p.y, p.width, p.height, p.flags); };
   const auto one = SplitterPlacement(layout_type::type_1, maximized);
   ASSERT_TRUE(one.has_value());
-  EXPECT_EQ(one->x, 0);
-  EXPECT_EQ(one->y, -25);
-  EXPECT_EQ(one->width, 1296);
-  EXPECT_EQ(one->height, 800 - 15);
-  EXPECT_EQ(one->flags, static_cast<UINT>(SWP_NOZORDER | SWP_FRAMECHANGED));
+  EXPECT_EQ(fields(*one), std::tuple(0, -25, 1296, 800 - 15, static_cast<UINT>(SWP_NOZORDER | SWP_FRAMECHANGED)));
   const auto two = SplitterPlacement(layout_type::type_2, maximized);
   ASSERT_TRUE(two.has_value());
-  EXPECT_EQ(two->x, 0);
-  EXPECT_EQ(two->y, 30);
-  EXPECT_EQ(two->flags, static_cast<UINT>(SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED)) << "keeps its size";
+  EXPECT_EQ(std::tuple(two->x, two->y, two->flags),
+            std::tuple(0, 30, static_cast<UINT>(SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED))) << "keeps its size";
   EXPECT_FALSE(SplitterPlacement(layout_type::other, maximized).has_value());
 }
 

@@ -1,6 +1,9 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <vector>
+
+#include "fault/error_log.h"
 
 std::wstring MakeScratchFolder() {
   static LONG counter = 0;
@@ -29,20 +32,29 @@ void RemoveTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-std::string ReadBytes(const std::wstring& path) {
+std::string ReadBytes(const std::wstring& path, int64_t offset, size_t most) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  LARGE_INTEGER at{};
+  at.QuadPart = offset;
+  SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
   std::string bytes;
   char chunk[65536];
   DWORD read = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read) bytes.append(chunk, read);
+  while (bytes.size() < most &&
+         ReadFile(file, chunk, static_cast<DWORD>(std::min(sizeof chunk, most - bytes.size())), &read, nullptr) && read) {
+    bytes.append(chunk, read);
+  }
   CloseHandle(file);
   return bytes;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+void WriteBytes(const std::wstring& path, const std::string& bytes, int64_t at) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, at < 0 ? CREATE_ALWAYS : OPEN_ALWAYS, 0, nullptr);
+  LARGE_INTEGER offset{};
+  offset.QuadPart = at;
+  if (at >= 0) SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
@@ -60,8 +72,6 @@ bool IsSmallTestDisk(const wchar_t* root) {
   ULARGE_INTEGER available{}, total{}, free{};
   return GetDiskFreeSpaceExW(root, &available, &total, &free) && total.QuadPart <= 1024 * 1024;
 }
-
-bool HasTestLinks() { return Exists(L"L:\\corvalin-test-links"); }
 
 void FaultNewThreadIn(HANDLE process) {
   HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x1F40), nullptr,
@@ -86,4 +96,26 @@ std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
   return out;
+}
+
+std::string HandlesRecord(HWND window, const void* menu) {
+  std::string record = "[";  // appended piece by piece: GCC 12 warns falsely on "[" + string
+  record.append(std::to_string(reinterpret_cast<intptr_t>(window))).append("]\r\nMenuHandle = ");
+  return record.append(std::to_string(reinterpret_cast<intptr_t>(menu))).append("\r\n");
+}
+
+int TemporaryFiles(const std::wstring& folder, DWORD least) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do count += found.nFileSizeHigh || found.nFileSizeLow >= least; while (FindNextFileW(search, &found));
+  FindClose(search);
+  return count;
+}
+
+std::wstring TodaysLog(const std::wstring& folder) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return folder + LogFileName(L"Error", now);
 }

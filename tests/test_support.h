@@ -11,8 +11,11 @@
 std::wstring MakeScratchFolder();
 void RemoveTree(const std::wstring& folder);
 
-std::string ReadBytes(const std::wstring& path);
-void WriteBytes(const std::wstring& path, const std::string& bytes);
+// At most `most` bytes from `offset` on; "<missing>" when the file cannot be opened.
+std::string ReadBytes(const std::wstring& path, int64_t offset = 0, size_t most = SIZE_MAX);
+// A new file of these bytes, or with `at` given, the bytes written at that
+// offset of the file (made when missing; a hole before them stays sparse).
+void WriteBytes(const std::wstring& path, const std::string& bytes, int64_t at = -1);
 bool Exists(const std::wstring& path);
 // The size in bytes of the file, or -1 when there is none.
 int64_t FileSize(const std::wstring& path);
@@ -20,8 +23,6 @@ int64_t FileSize(const std::wstring& path);
 // Whether `root` ("T:\\") is one of the test session's small disks (1 MiB at
 // most), not a drive of the machine's own that a test must not fill.
 bool IsSmallTestDisk(const wchar_t* root);
-// Whether drive L: is the test session's folder of symbolic links.
-bool HasTestLinks();
 
 // Faults a new thread inside the process at an address holding no code.
 void FaultNewThreadIn(HANDLE process);
@@ -33,12 +34,20 @@ std::wstring InstallTool(const std::wstring& folder, const std::wstring& name = 
 
 std::string Narrow(const std::wstring& text);
 
+// The record Handles.ini keeps for a window: its group with the menu handle.
+std::string HandlesRecord(HWND window, const void* menu);
+// How many temporary files (*.tmp) of at least `least` bytes are in the folder.
+int TemporaryFiles(const std::wstring& folder, DWORD least = 0);
+// The path of today's error log in the folder.
+std::wstring TodaysLog(const std::wstring& folder);
+
 // Makes `folder` the current directory while it lives.
 struct current_directory_change {
   wchar_t previous[MAX_PATH] = {};
+  bool changed;
   explicit current_directory_change(const std::wstring& folder) {
     GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(folder.c_str());
+    changed = SetCurrentDirectoryW(folder.c_str());
   }
   ~current_directory_change() { SetCurrentDirectoryW(previous); }
 };

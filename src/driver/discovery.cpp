@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "driver/message.h"
 #include "driver/run.h"
+#include "message.h"
 
 ide_windows IdeWindows{};
 

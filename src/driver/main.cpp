@@ -9,6 +9,7 @@
 #include "environment/required_files.h"
 #include "fault/fault_handler.h"
 #include "fault/os_names.h"
+#include "message.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   FillRequiredFiles();
@@ -16,7 +17,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   InstallFaultHandler(ReleaseTurnAndReport, reinterpret_cast<const void*>(&wWinMain));
   SelectDataDirectory();
   FixWorkingDirectory();
-  CheckRequiredFiles();
+  if (const required_file* missing = FirstMissingRequiredFile()) {
+    ShowMessage(L"Fehler", MissingFileMessage(missing->name), MB_OK | MB_ICONERROR);
+    ExitTool();
+  }
   layout_argument = ReadLayoutArgument();
   parent_process_id = FindParentProcessId();
   DiscoverIdeWindows(parent_process_id);

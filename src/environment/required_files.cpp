@@ -1,9 +1,5 @@
 #include "environment/required_files.h"
 
-#include <windows.h>
-
-#include "driver/message.h"
-#include "driver/run.h"
 #include "environment/environment.h"
 
 std::vector<required_file> RequiredFiles;
@@ -14,11 +10,9 @@ std::wstring MissingFileMessage(std::wstring_view name) {
   return L"Die Datei ''" + std::wstring(name) + L"'' konnte nicht gefunden werden.";
 }
 
-void CheckRequiredFiles() {
+const required_file* FirstMissingRequiredFile() {
   for (const required_file& file : RequiredFiles) {
-    if (ExactFileSize(file.name) == NothingThere) {
-      ShowMessage(L"Fehler", MissingFileMessage(file.name), MB_OK | MB_ICONERROR);
-      ExitTool();
-    }
+    if (ExactFileSize(file.name) == NothingThere) return &file;
   }
+  return nullptr;
 }

@@ -12,6 +12,6 @@ struct required_file {
 extern std::vector<required_file> RequiredFiles;
 
 void FillRequiredFiles();
-// Shows "Fehler" and ends the run at the first missing file; returns otherwise.
-void CheckRequiredFiles();
+// The first listed file that is missing, or null when all are there.
+const required_file* FirstMissingRequiredFile();
 std::wstring MissingFileMessage(std::wstring_view name);

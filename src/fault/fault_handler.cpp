@@ -1,9 +1,10 @@
 #include "fault/fault_handler.h"
 
 #include "coverage.h"
-#include "driver/message.h"
 #include "fault/error_log.h"
 #include "fault/os_names.h"
+#include "message.h"
+#include "version.h"
 
 // The C++ runtime's personality routine. A frame that names it only runs C++
 // cleanups and never takes a processor fault. Weak, so that a program without
@@ -139,14 +140,12 @@ std::wstring FaultMessageFor(uint32_t code) {
   return L"Unknown error code";
 }
 
-std::wstring FaultMessage() { return FaultMessageFor(FaultRecord.code); }
-
 std::wstring ComposeFatalReport(const fault_record& fault, const SYSTEMTIME& now, const std::wstring& os_name) {
   std::wstring report =
       Line(L"Es ist ein schwerwiegender Fehler aufgetreten und das Programm muss beendet werden.") +
       Line(std::wstring(L"Senden Sie bitte die folgenden Informationen an ") + SupportAddress + L":") + Line(L"") +
       Line(L"Datum/Uhrzeit: " + FormatDateTime(now)) + Line(L"Betriebssystem: " + os_name) +
-      Line(L"Anwendung: Corvalin 1.0.1 (Build 680)") + Line(L"Fehlermeldung: " + FaultMessageFor(fault.code)) +
+      Line(L"Anwendung: Corvalin " CORVALIN_VERSION_LABEL) + Line(L"Fehlermeldung: " + FaultMessageFor(fault.code)) +
       Line(L"Speicheradresse: " + std::to_wstring(fault.address));
   if (fault.code == AccessViolation) report += Line(L"Ziel-Speicheradresse:  " + std::to_wstring(fault.target_address));
   return report;

@@ -29,7 +29,6 @@ void RemoveFaultHandler();
 bool ReportingFault();
 
 std::wstring FaultMessageFor(uint32_t code);
-std::wstring FaultMessage();
 // The report's lines, each ended by a single carriage return.
 std::wstring ComposeFatalReport(const fault_record& fault, const SYSTEMTIME& now, const std::wstring& os_name);
 // Composes the report for FaultRecord, logs it under "Error" and shows it.

@@ -183,7 +183,7 @@ void PutEntry(save_output& to, const ini_entry& e, uint32_t flags, bool& first_h
 // Writes the saved form to `out` when given; returns its size either way.
 size_t WriteSaved(const ini_document& document, uint32_t flags, char* out) {
   save_output to{out, 0};
-  if (document.with_bom == Utf8CodePage) Put(to, "\xEF\xBB\xBF\r\n");
+  Put(to, "\xEF\xBB\xBF\r\n");  // every file is saved with the mark
   bool first_header = true;
   for (const ini_entry* e = document.first; e; e = e->next) PutEntry(to, *e, flags, first_header);
   return to.size;
@@ -200,9 +200,6 @@ char* IniRawArea(char* buffer, size_t raw_size) { return buffer + raw_size + 2; 
 
 bool ParseIniBuffer(ini_document& document, char* buffer, size_t raw_size) {
   document.buffer = buffer;
-  // Every file is saved with the mark: one read with it, one decoded as
-  // ISO 8859-1, and also one that was empty.
-  document.with_bom = Utf8CodePage;
   char* raw = IniRawArea(buffer, raw_size);
   const bool marked = raw_size >= 3 && std::memcmp(raw, "\xEF\xBB\xBF", 3) == 0;
   char* text = marked ? raw + 3 : buffer;  // already UTF-8: parsed where it was read
@@ -308,17 +305,15 @@ bool IniWriteInt(ini_document& document, std::string_view key, int64_t value) {
   return IniWriteText(document, key, std::string_view(digits, static_cast<size_t>(end.ptr - digits)));
 }
 
-size_t IniSavedSize(const ini_document& document, uint32_t flags) { return WriteSaved(document, flags, nullptr); }
-
 char* IniSavedBytes(const ini_document& document, uint32_t flags, size_t& size) {
-  size = IniSavedSize(document, flags);
+  size = WriteSaved(document, flags, nullptr);
   char* bytes = new (std::nothrow) char[size];
   if (bytes) WriteSaved(document, flags, bytes);
   return bytes;
 }
 
 std::string IniSaveString(const ini_document& document, uint32_t flags) {
-  std::string bytes(IniSavedSize(document, flags), '\0');
+  std::string bytes(WriteSaved(document, flags, nullptr), '\0');
   WriteSaved(document, flags, bytes.data());
   return bytes;
 }

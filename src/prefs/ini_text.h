@@ -12,8 +12,6 @@
 constexpr uint32_t CompactSeparator = 1;        // "key=value" instead of "key = value"
 constexpr uint32_t BlankLineBetweenGroups = 2;  // empty line before every header but the first
 
-constexpr int Utf8CodePage = 65001;
-
 enum class ini_entry_kind : uint8_t { group_header, comment, key };
 
 struct ini_span {
@@ -37,7 +35,6 @@ struct ini_document {
   char* missing_group;       // its name; null when no memory could be had for it (writes then fail)
   size_t missing_group_size;
   bool changed;
-  int with_bom;  // 0 or Utf8CodePage
 };
 
 inline std::string_view View(ini_span span) { return {span.data, span.size}; }
@@ -73,5 +70,3 @@ int64_t ParseIniInteger(std::string_view value);
 // memory cannot be had.
 char* IniSavedBytes(const ini_document& document, uint32_t flags, size_t& size);
 std::string IniSaveString(const ini_document& document, uint32_t flags);
-// The size alone, without building the bytes.
-size_t IniSavedSize(const ini_document& document, uint32_t flags);

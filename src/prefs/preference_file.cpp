@@ -204,15 +204,11 @@ intptr_t Open(std::wstring_view name, uint32_t flags) {
     file = OpenExisting(path, GENERIC_READ, FILE_SHARE_READ);
     if (!file) file = OpenExisting(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   }
-  if (!file) {
-    Preferences.document.with_bom = Utf8CodePage;
-    return 0;
-  }
+  if (!file) return 0;
   Preferences.handle = std::move(file);
   // A file whose content could not be had must not be saved over with what
   // little the writes add: its changes are dropped, as for a read-only open.
   if (!LoadDocument(Preferences.handle.get())) Preferences.read_only = true;
-  Preferences.document.with_bom = Utf8CodePage;
   return reinterpret_cast<intptr_t>(Preferences.handle.get());
 }
 

@@ -1,4 +1,4 @@
-#include "driver/message.h"
+#include "message.h"
 
 #include <windows.h>
 
