@@ -5,7 +5,10 @@
 # same with /fullscreentype=2. After each step it prints the window's state,
 # Handles.ini and the menu handle Corvalin handed to SetMenu (from Wine's relay
 # trace), and saves a screenshot to docs/ (or the folder given), where it also
-# puts an animated picture of the whole cycle, corvalin-cycle.gif.
+# puts an animated picture of the whole cycle, corvalin-cycle.gif. The IDE has
+# its tools panel on the right; a second argument "left" or "none" puts it on
+# the left or leaves it out, and a third, "relayout", also shows the fullscreen
+# layout after the IDE hid its error log, a layout of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,7 +24,7 @@ trace=$root/build/shots/relay-trace.txt
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" CORVALIN_RELAY_TRACE=$trace
 status=0
 xvfb-run -a -s "-screen 0 1280x800x24" \
-  wine build/bin/standin_ide.exe demo "Z:${root//\//\\}\\build\\shots\\" 2>"$trace" | tr -d '\r' || status=$?
+  wine build/bin/standin_ide.exe demo "Z:${root//\//\\}\\build\\shots\\" "${@:2}" 2>"$trace" | tr -d '\r' || status=$?
 # Wine's other messages, without the trace and without the desktop process's
 # farewell when xvfb-run ends the X server.
 grep -v -e ':Call ' -e ':Ret ' -e 'Starting thread proc' -e 'relay:load_list' -e 'wine32' -e 'multiarch' \
@@ -36,7 +39,7 @@ for bmp in build/shots/*.bmp; do
   convert "$bmp" "$shots/$name.png"
   # A frame of the animation: half size, with the step written under it.
   convert "$bmp" -resize 50% -background '#202020' -gravity south -splice 0x26 -font DejaVu-Sans -pointsize 15 \
-    -fill white -annotate +0+5 "${captions[${name%%-*}]}" "build/shots/$name-frame.png"
+    -fill white -annotate +0+5 "${captions[${name%%-*}]:-$name}" "build/shots/$name-frame.png"
   frames+=("build/shots/$name-frame.png")
 done
 convert -delay 180 -loop 0 "${frames[@]}" +dither -colors 128 -layers Optimize "$shots/corvalin-cycle.gif"

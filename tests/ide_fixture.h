@@ -17,6 +17,7 @@ class WithStandinIde : public ::testing::Test {
   void TearDown() override { StopStandinIde(ide); }
 
   uint64_t last_run_trace = 0;  // where the relay trace stood before the last run
+  tool_setting setting;         // how the IDE starts the tool
 
   const ide_window_set& StartIde(const ide_options& options = {}) {
     ide = StartStandinIde(options);
@@ -34,9 +35,14 @@ class WithStandinIde : public ::testing::Test {
     options.folder = folder.path;
     return options;
   }
-  process_run RunTool(const std::wstring& arguments, const run_options& options) {
+  // Started as the IDE starts its tools; the IDE has then handled what the run
+  // sent and posted it.
+  process_run RunTool(const std::wstring& arguments, run_options options) {
     last_run_trace = RelayTraceMark();
-    return RunProcess(tool, arguments, options);
+    if (!ide) return RunProcess(tool, arguments, options);
+    const process_run run = LaunchTool(ide, tool, arguments, setting, options);
+    IdeDoes(ide, ide_event::settled);
+    return run;
   }
   process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {
     run_options options = InToolFolder();
@@ -46,15 +52,13 @@ class WithStandinIde : public ::testing::Test {
   ide_state State() const { return ReadIdeState(WindowsOf(ide)); }
   std::string HandlesIni() const { return ReadBytes(folder.path + L"Handles.ini"); }
 
-  // The last run, a leaving one, gave the window `w` its original menu back. On
-  // Windows the window has it again; under Wine, which cannot attach a menu of
-  // another process, the relay trace shows the handle the run gave to SetMenu.
+  // The last run, a leaving one, left the window `w` with its menu: attached
+  // still or again, or, under Wine, which cannot attach a menu of another
+  // process, handed to SetMenu as the relay trace shows.
   ::testing::AssertionResult HandedBackMenu(const ide_window_set& w) const {
-    if (!RunningUnderWine()) {
-      const HMENU now = GetMenu(w.main_window);
-      if (now == w.menu) return ::testing::AssertionSuccess();
-      return ::testing::AssertionFailure() << "the window has menu " << now << ", not " << w.menu;
-    }
+    const HMENU now = GetMenu(w.main_window);
+    if (now == w.menu) return ::testing::AssertionSuccess();
+    if (!RunningUnderWine()) return ::testing::AssertionFailure() << "the window has menu " << now << ", not " << w.menu;
     if (RelayTraceFile().empty()) {
       return ::testing::AssertionFailure() << "no relay trace under Wine: run through cmake/wine-traced.sh";
     }
@@ -62,7 +66,7 @@ class WithStandinIde : public ::testing::Test {
     if (calls.empty()) return ::testing::AssertionFailure() << "the run made no SetMenu call";
     if (calls.back().window == w.main_window && calls.back().menu == w.menu) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "SetMenu(" << calls.back().window << ", " << calls.back().menu
-                                         << "), not the original menu " << w.menu;
+                                         << "), not the menu " << w.menu;
   }
   ::testing::AssertionResult HandedBackMenu() const { return HandedBackMenu(WindowsOf(ide)); }
 };

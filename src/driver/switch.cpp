@@ -63,8 +63,9 @@ void LeaveFullscreen(const ide_windows& w) {
   SetStyleBorder(w.main_window, true);
   ShowWindow(w.tool_bar, SW_SHOW);
   ShowWindow(w.file_tab_bar, SW_SHOW);
-  // With no handle recorded anywhere, a menu that is still attached stays.
-  if (menu) SetMenu(w.main_window, menu);
+  // A menu attached now stays: the one recorded, or one the IDE built again
+  // while in the fullscreen layout (the recorded handle is gone then).
+  if (menu && !GetMenu(w.main_window)) SetMenu(w.main_window, menu);
   RemovePropW(w.main_window, MenuHandleProperty);
 }
 

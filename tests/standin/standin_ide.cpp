@@ -14,17 +14,24 @@ struct standin_ide {
   unique_handle thread;
   DWORD thread_id;
   unique_handle ready;
-  HWND editor = nullptr;     // the splitter's upper child
-  HWND tab_panel = nullptr;  // the splitter's lower child: the tab control or the panel holding it
+  HWND panel = nullptr;  // splitter 5's panel: the tab control, or the container holding it
+  int tool_bar_height = 0, status_bar_height = 0, menu_height = 0;  // measured once, at start
+  bool log_shown = true;
+  bool size_event_held = false;
+  int source_tab = 0;
 };
 
 namespace {
 
 constexpr UINT RunActionMessage = WM_APP + 1;
 constexpr UINT PauseMessage = WM_APP + 2;
-constexpr int ToolBarHeight = 28;
-constexpr int FileTabBarHeight = 24;
-constexpr int TabControlHeight = 130;
+constexpr UINT QueuedSizeMessage = WM_APP + 3;  // the size event the IDE's main loop takes later
+// Logical pixels.
+constexpr int FileTabBarHeight = 25;
+constexpr int PanelWidth = 240;
+constexpr int ErrorLogHeight = 80;
+constexpr int SplitterBar = 6;
+constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
 
 struct ide_action {
   void (*action)(void*);
@@ -32,54 +39,89 @@ struct ide_action {
   HANDLE done;
 };
 
-constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
+standin_ide* IdeOf(HWND window) { return reinterpret_cast<standin_ide*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
 
-const standin_ide* IdeOf(HWND window) {
-  return reinterpret_cast<const standin_ide*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+void Place(HWND window, int x, int y, int width, int height) {
+  if (window) SetWindowPos(window, nullptr, x, y, std::max(width, 0), std::max(height, 0), PlaceFlags);
 }
 
-// By its style bit, so that the layout of a hidden main window counts its bars.
-bool Shown(HWND control) { return control && (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE); }
+const wchar_t* const SourceNames[] = {L"Main.pb", L"Tools.pbi", L"Dialogs.pbf"};
+const wchar_t* const SourceTexts[] = {
+    L"; Main.pb: the first line\r\n\r\nEnableExplicit\r\nXIncludeFile \"Tools.pbi\"\r\n\r\nProcedure Greet(Name$)\r\n"
+    L"  MessageRequester(\"Hello\", \"Hello, \" + Name$ + \"!\")\r\nEndProcedure\r\n\r\nGreet(\"World\")\r\n",
+    L"; Tools.pbi: the first line\r\n\r\nProcedure.i Twice(Value.i)\r\n  ProcedureReturn Value * 2\r\nEndProcedure\r\n",
+    L"; Dialogs.pbf: the first line\r\n\r\nOpenWindow(0, 0, 0, 320, 200, \"Dialog\")\r\n"};
 
-// The editor over the splitter's area, the tab control docked at its bottom.
-void LayOutSplitter(const standin_ide& ide) {
+// The file tab bar at the top of the container, the active editor below it,
+// whether the bar is shown or not.
+void LayOutSourceContainer(const standin_ide& ide) {
   const ide_window_set& w = ide.windows;
   RECT area{};
-  GetClientRect(w.splitter, &area);
-  const int panel = ide.tab_panel ? std::min<int>(TabControlHeight, area.bottom) : 0;
-  if (ide.editor) SetWindowPos(ide.editor, nullptr, 0, 0, area.right, area.bottom - panel, PlaceFlags);
-  if (!ide.tab_panel) return;
-  SetWindowPos(ide.tab_panel, nullptr, 0, area.bottom - panel, area.right, TabControlHeight, PlaceFlags);
-  if (ide.tab_panel != w.tab_control) SetWindowPos(w.tab_control, nullptr, 0, 0, area.right, TabControlHeight, PlaceFlags);
+  GetClientRect(w.container, &area);
+  const int bar = Scaled(FileTabBarHeight);
+  Place(w.file_tab_bar, 0, 0, area.right, bar);
+  Place(w.editor, 0, bar, area.right, area.bottom - bar);
 }
 
-// Tool bar and file tab bar across the top, each only while it is shown; the
-// splitter over the rest of the client area.
+// The size of the main window as the IDE's runtime reports it: inside the
+// frame and caption, menu bar included.
+SIZE InnerSize(HWND window) {
+  RECT outer{}, frame{};
+  GetWindowRect(window, &outer);
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+  return {(outer.right - outer.left) - (frame.right - frame.left), (outer.bottom - outer.top) - (frame.bottom - frame.top)};
+}
+
+// The IDE's own layout: the content below the tool bar's place when the
+// setting shows it, as high as the window less the heights measured at start.
+// It never asks what is visible or attached now.
 void LayOutMainWindow(const standin_ide& ide) {
   const ide_window_set& w = ide.windows;
-  RECT client{};
-  GetClientRect(w.main_window, &client);
-  int top = 0;
-  if (Shown(w.tool_bar)) {
-    SendMessageW(w.tool_bar, TB_AUTOSIZE, 0, 0);  // the tool bar takes the client's width and its height itself
-    RECT bar{};
-    GetWindowRect(w.tool_bar, &bar);
-    top += bar.bottom - bar.top;
+  const SIZE inner = InnerSize(w.main_window);
+  const int top = ide.options.show_tool_bar ? ide.tool_bar_height : 0;
+  const int height = inner.cy - top - ide.status_bar_height - ide.menu_height;
+  const bool panel = ide.options.panel != panel_side::none && w.splitter;
+  Place(panel ? w.splitter : w.log_splitter, 0, top, inner.cx, height);
+  LayOutSourceContainer(ide);
+}
+
+// A splitter places its two parts itself when its size changes: splitter 5 the
+// panel at its fixed width on one side, the log splitter beside it; the log
+// splitter the error log at its fixed height below the container.
+void LayOutSplitter(const standin_ide& ide, HWND splitter) {
+  const ide_window_set& w = ide.windows;
+  RECT area{};
+  GetClientRect(splitter, &area);
+  const int bar = Scaled(SplitterBar);
+  if (splitter == w.log_splitter) {
+    const int log = ide.log_shown ? Scaled(ErrorLogHeight) : 0;
+    Place(w.container, 0, 0, area.right, area.bottom - (log ? log + bar : 0));
+    Place(w.error_log, 0, area.bottom - log, area.right, log);
+    return;
   }
-  if (Shown(w.file_tab_bar)) {
-    SetWindowPos(w.file_tab_bar, nullptr, 0, top, client.right, FileTabBarHeight, PlaceFlags);
-    top += FileTabBarHeight;
-  }
-  if (!w.splitter) return;
-  SetWindowPos(w.splitter, nullptr, 0, top, client.right, std::max<int>(0, client.bottom - top), PlaceFlags);
-  LayOutSplitter(ide);  // also when only its place changed
+  const int panel = ide.panel ? Scaled(PanelWidth) : 0;
+  const bool left = ide.options.panel == panel_side::left;
+  Place(ide.panel, left ? 0 : area.right - panel, 0, panel, area.bottom);
+  if (ide.panel != w.tab_control) Place(w.tab_control, 0, 0, panel, area.bottom);
+  if (GetParent(w.log_splitter) != splitter) return;
+  const int rest = area.right - (panel ? panel + bar : 0);
+  Place(w.log_splitter, left ? area.right - rest : 0, 0, rest, area.bottom);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_CLOSE) return 0;  // the test decides when the IDE ends
-  const standin_ide* ide = IdeOf(window);
-  if (message == WM_SIZE && w != SIZE_MINIMIZED && ide && ide->options.relayout) LayOutMainWindow(*ide);
-  if (message == WM_STYLECHANGED && InSendMessage() && ide) {  // changed by the tool, not by the IDE itself
+  standin_ide* ide = IdeOf(window);
+  if (!ide) return DefWindowProcW(window, message, w, l);
+  if (message == WM_SIZE && w != SIZE_MINIMIZED) {
+    SendMessageW(ide->windows.tool_bar, TB_AUTOSIZE, 0, 0);
+    SendMessageW(ide->windows.status_bar, WM_SIZE, 0, 0);
+    LayOutMainWindow(*ide);  // the size event bound in real time
+    if (ide->options.size_event == queued_size_event::posted) PostMessageW(window, QueuedSizeMessage, 0, 0);
+    ide->size_event_held = true;
+  }
+  if (message == QueuedSizeMessage) LayOutMainWindow(*ide);
+  if (message == WM_STYLECHANGED && InSendMessage()) {  // changed by the tool, not by the IDE itself
     if (ide->options.pause_at_style_change_ms) Sleep(ide->options.pause_at_style_change_ms);
     if (ide->options.destroy_at_style_change) DestroyWindow(window);
     return 0;
@@ -88,8 +130,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
 }
 
 LRESULT CALLBACK SplitterProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  const standin_ide* ide = IdeOf(window);
-  if (message == WM_SIZE && ide && ide->options.relayout) LayOutSplitter(*ide);
+  if (message == WM_SIZE && IdeOf(window)) LayOutSplitter(*IdeOf(window), window);
   return DefWindowProcW(window, message, w, l);
 }
 
@@ -99,25 +140,21 @@ void PaintFileTabs(HWND window) {
   RECT client;
   GetClientRect(window, &client);
   FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-  const wchar_t* names[] = {L"Main.pb", L"Tools.pbi", L"Dialogs.pbf"};
   SetBkMode(dc, TRANSPARENT);
-  int x = 4;
-  for (int i = 0; i < 3; ++i) {
-    RECT tab = {x, 2, x + 110, client.bottom};
-    FillRect(dc, &tab, GetSysColorBrush(i == 0 ? COLOR_WINDOW : COLOR_3DLIGHT));
+  const int active = IdeOf(window) ? IdeOf(window)->source_tab : 0;
+  for (int i = 0, x = Scaled(4); i < 3; ++i, x += Scaled(114)) {
+    RECT tab = {x, Scaled(2), x + Scaled(110), client.bottom};
+    FillRect(dc, &tab, GetSysColorBrush(i == active ? COLOR_WINDOW : COLOR_3DLIGHT));
     FrameRect(dc, &tab, GetSysColorBrush(COLOR_3DSHADOW));
-    DrawTextW(dc, names[i], -1, &tab, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    x += 114;
+    DrawTextW(dc, SourceNames[i], -1, &tab, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   }
   EndPaint(window, &paint);
 }
 
 LRESULT CALLBACK CanvasProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_PAINT) {
-    PaintFileTabs(window);
-    return 0;
-  }
-  return DefWindowProcW(window, message, w, l);
+  if (message != WM_PAINT) return DefWindowProcW(window, message, w, l);
+  PaintFileTabs(window);
+  return 0;
 }
 
 void RegisterClassOnce(const wchar_t* name, WNDPROC procedure, int background) {
@@ -134,7 +171,7 @@ void RegisterClassOnce(const wchar_t* name, WNDPROC procedure, int background) {
 
 HMENU MakeMenu() {
   HMENU bar = CreateMenu();
-  const wchar_t* titles[] = {L"&File", L"&Edit", L"&Project", L"&Compiler", L"&Debugger", L"&Tools", L"&Help"};
+  const wchar_t* titles[] = {L"&File", L"&Edit", L"&Project", L"&Form", L"&Compiler", L"&Debugger", L"&Tools", L"&Help"};
   for (const wchar_t* title : titles) {
     HMENU popup = CreatePopupMenu();
     AppendMenuW(popup, MF_STRING, 100, L"&New");
@@ -144,13 +181,15 @@ HMENU MakeMenu() {
   return bar;
 }
 
-HWND Child(const wchar_t* class_name, const wchar_t* text, DWORD style, HWND parent, int x, int y, int w, int h) {
-  return CreateWindowExW(0, class_name, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, x, y, w, h, parent,
-                         nullptr, GetModuleHandleW(nullptr), nullptr);
+HWND Child(const wchar_t* class_name, DWORD style, HWND parent, intptr_t pb_id = 0, const wchar_t* text = L"") {
+  HWND child = CreateWindowExW(0, class_name, text, WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 0, 0, parent, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  if (pb_id) SetPropW(child, L"PB_ID", reinterpret_cast<HANDLE>(pb_id));
+  return child;
 }
 
-HWND MakeToolBar(HWND parent) {
-  HWND bar = Child(TOOLBARCLASSNAMEW, L"", TBSTYLE_FLAT | CCS_NODIVIDER, parent, 0, 0, 0, 0);
+HWND MakeToolBar(HWND parent, bool shown) {
+  HWND bar = Child(TOOLBARCLASSNAMEW, (shown ? WS_VISIBLE : 0) | TBSTYLE_FLAT | CCS_TOP | CCS_NODIVIDER, parent);
   SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   TBADDBITMAP bitmaps = {HINST_COMMCTRL, IDB_STD_SMALL_COLOR};
   SendMessageW(bar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&bitmaps));
@@ -167,35 +206,34 @@ HWND MakeToolBar(HWND parent) {
   return bar;
 }
 
-const wchar_t EditorText[] =
-    L"; Main.pb\r\n\r\nEnableExplicit\r\n\r\nProcedure Greet(Name$)\r\n  MessageRequester(\"Hello\", "
-    L"\"Hello, \" + Name$ + \"!\")\r\nEndProcedure\r\n\r\nGreet(\"World\")\r\n";
-
-void MakeSplitter(standin_ide& ide, int width, int height) {
-  const ide_options& o = ide.options;
-  ide_window_set& w = ide.windows;
-  int top = ToolBarHeight + FileTabBarHeight;
-  w.splitter = Child(L"PureSplitter", L"", WS_CLIPCHILDREN, w.main_window, 0, top, width, height - top);
-  SetWindowLongPtrW(w.splitter, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
-  if (o.splitter_id) SetPropW(w.splitter, L"PB_ID", reinterpret_cast<HANDLE>(o.splitter_id));
-  int editor_height = height - top - TabControlHeight;
-  ide.editor = Child(L"EDIT", EditorText, ES_MULTILINE | WS_VSCROLL | WS_BORDER, w.splitter, 0, 0, width, editor_height);
-  if (!o.tab_control) return;
-  HWND tab_parent = w.splitter;
-  int tab_y = editor_height;
-  if (o.tab_control_as_grandchild) {
-    tab_parent = Child(L"STATIC", L"", 0, w.splitter, 0, editor_height, width, TabControlHeight);
-    tab_y = 0;
-  }
-  w.tab_control = Child(WC_TABCONTROLW, L"", 0, tab_parent, 0, tab_y, width, TabControlHeight);
-  ide.tab_panel = o.tab_control_as_grandchild ? tab_parent : w.tab_control;
-  const wchar_t* tabs[] = {L"Compiler output", L"Debugger", L"Search results"};
-  for (int i = 0; i < 3; ++i) {
+HWND MakeTabControl(HWND parent, intptr_t pb_id, DWORD shown) {
+  HWND tabs = Child(WC_TABCONTROLW, shown | TCS_MULTILINE, parent, pb_id);
+  const wchar_t* names[] = {L"Procedures", L"Project", L"Explorer", L"Issues", L"Templates"};
+  for (int i = 0; i < 5; ++i) {
     TCITEMW item{};
     item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(tabs[i]);
-    SendMessageW(w.tab_control, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+    item.pszText = const_cast<wchar_t*>(names[i]);
+    SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
   }
+  return tabs;
+}
+
+int Height(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return r.bottom - r.top;
+}
+
+// Splitter 5 with the tools panel and, when the panel is on, the log splitter.
+void MakeToolsSplitter(standin_ide& ide) {
+  const ide_options& o = ide.options;
+  ide_window_set& w = ide.windows;
+  const bool panel = o.panel != panel_side::none;
+  w.splitter = Child(L"PureSplitter", (panel ? WS_VISIBLE : 0) | WS_CLIPCHILDREN, w.main_window, o.splitter_id);
+  if (!o.tab_control) return;
+  ide.panel = o.tab_control_as_grandchild ? Child(L"PureContainer", WS_VISIBLE, w.splitter) : nullptr;
+  w.tab_control = MakeTabControl(ide.panel ? ide.panel : w.splitter, 2, WS_VISIBLE);
+  if (!ide.panel) ide.panel = w.tab_control;
 }
 
 void MakeWindows(standin_ide& ide) {
@@ -206,6 +244,7 @@ void MakeWindows(standin_ide& ide) {
   RegisterClassOnce(o.main_class.c_str(), MainWindowProc, COLOR_APPWORKSPACE);
   RegisterClassOnce(L"PureCanvas", CanvasProc, COLOR_BTNFACE);
   RegisterClassOnce(L"PureSplitter", SplitterProc, COLOR_BTNFACE);
+  RegisterClassOnce(L"PureContainer", DefWindowProcW, COLOR_BTNFACE);
   const RECT& b = o.normal_bounds;
   LONG_PTR style = (WS_OVERLAPPEDWINDOW & ~WS_CAPTION) | o.caption_bits | WS_CLIPCHILDREN;
   if (o.caption_bits == 0) style |= WS_POPUP;  // an overlapped window always gets a caption
@@ -214,19 +253,70 @@ void MakeWindows(standin_ide& ide) {
                                   b.left, b.top, b.right - b.left, b.bottom - b.top, nullptr, w.menu,
                                   GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(w.main_window, GWL_STYLE, style);
-  SetWindowLongPtrW(w.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  int width = work.right - work.left, height = work.bottom - work.top - 60;
-  if (o.tool_bar) w.tool_bar = MakeToolBar(w.main_window);
-  if (o.file_tab_bar) {
-    w.file_tab_bar = Child(L"PureCanvas", L"", 0, w.main_window, 0, ToolBarHeight, width, FileTabBarHeight);
-    if (o.file_tab_bar_id) SetPropW(w.file_tab_bar, L"PB_ID", reinterpret_cast<HANDLE>(o.file_tab_bar_id));
+  if (o.tool_bar) w.tool_bar = MakeToolBar(w.main_window, o.show_tool_bar);
+  w.status_bar = Child(STATUSCLASSNAMEW, WS_VISIBLE | SBARS_SIZEGRIP, w.main_window, 0, L"Line: 1   Column: 1");
+  if (o.splitter) MakeToolsSplitter(ide);
+  const bool in_splitter = w.splitter && o.panel != panel_side::none;
+  w.log_splitter = Child(L"PureSplitter", WS_VISIBLE | WS_CLIPCHILDREN, in_splitter ? w.splitter : w.main_window, 6);
+  w.container = Child(L"PureContainer", WS_VISIBLE | WS_CLIPCHILDREN, w.log_splitter, 7);
+  if (o.file_tab_bar) w.file_tab_bar = Child(L"PureCanvas", WS_VISIBLE, w.container, o.file_tab_bar_id);
+  w.editor = Child(L"EDIT", WS_VISIBLE | ES_MULTILINE | WS_VSCROLL, w.container, 0, SourceTexts[0]);
+  w.error_log = Child(L"LISTBOX", WS_VISIBLE | WS_BORDER, w.log_splitter, 4);
+  SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] Waiting for executable to start..."));
+  SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] The program was ended."));
+  // The hand-made tab control for a panel that hides itself, hidden.
+  MakeTabControl(Child(L"PureContainer", 0, w.main_window), 0, WS_VISIBLE);
+  for (HWND window : {w.main_window, w.splitter, w.log_splitter, w.file_tab_bar}) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
   }
-  if (o.splitter) MakeSplitter(ide, width, height);
-  if (o.relayout) LayOutMainWindow(ide);
+  ide.tool_bar_height = w.tool_bar ? Height(w.tool_bar) : 0;
+  ide.status_bar_height = Height(w.status_bar);
+  ide.menu_height = GetSystemMetrics(SM_CYMENU);
+  SendMessageW(w.status_bar, WM_SIZE, 0, 0);
+  LayOutMainWindow(ide);
   if (o.visible) ShowWindow(w.main_window, o.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
   UpdateWindow(w.main_window);
+}
+
+void HandleIdeEvent(standin_ide& i, ide_event what) {
+  ide_window_set& w = i.windows;
+  if (what == ide_event::queued_size_event && i.size_event_held) LayOutMainWindow(i);
+  if (what == ide_event::queued_size_event) i.size_event_held = false;
+  if (what == ide_event::error_log_toggled) {
+    i.log_shown = !i.log_shown;
+    ShowWindow(w.error_log, i.log_shown ? SW_SHOW : SW_HIDE);
+    LayOutSplitter(i, w.log_splitter);
+    LayOutMainWindow(i);
+  }
+  if (what == ide_event::menu_rebuilt) {
+    const HMENU old = w.menu;
+    SetMenu(w.main_window, w.menu = MakeMenu());
+    if (old) DestroyMenu(old);
+  }
+  if (what == ide_event::source_tab_changed) {
+    i.source_tab = (i.source_tab + 1) % 3;
+    SetWindowTextW(w.editor, SourceTexts[i.source_tab]);
+    InvalidateRect(w.file_tab_bar, nullptr, TRUE);
+    LayOutSourceContainer(i);
+  }
+}
+
+void HandleMessage(MSG& message) {
+  if (message.hwnd == nullptr && message.message == RunActionMessage) {
+    auto* action = reinterpret_cast<ide_action*>(message.lParam);
+    action->action(action->context);
+    SetEvent(action->done);
+  } else if (message.hwnd == nullptr && message.message == PauseMessage) {
+    Sleep(static_cast<DWORD>(message.wParam));
+  } else {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void HandlePendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) HandleMessage(message);
 }
 
 DWORD WINAPI IdeThread(void* parameter) {
@@ -235,30 +325,23 @@ DWORD WINAPI IdeThread(void* parameter) {
   MSG message;
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here
   SetEvent(ide.ready.get());
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (message.hwnd == nullptr && message.message == RunActionMessage) {
-      auto* action = reinterpret_cast<ide_action*>(message.lParam);
-      action->action(action->context);
-      SetEvent(action->done);
-      continue;
-    }
-    if (message.hwnd == nullptr && message.message == PauseMessage) {
-      Sleep(static_cast<DWORD>(message.wParam));
-      continue;
-    }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) HandleMessage(message);
   DestroyWindow(ide.windows.main_window);
   UnregisterClassW(ide.options.main_class.c_str(), GetModuleHandleW(nullptr));
   return 0;
 }
 
-RECT RectInClient(HWND window, HWND parent) {
+RECT RectIn(HWND window, HWND parent) {
   RECT r{};
+  if (!window) return r;
   GetWindowRect(window, &r);
   MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
   return r;
+}
+
+std::wstring Describe(const RECT& r) {
+  return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L") " + std::to_wstring(r.right - r.left) +
+         L"x" + std::to_wstring(r.bottom - r.top);
 }
 
 std::wstring EnvironmentBlock(const run_options& options) {
@@ -310,6 +393,13 @@ BOOL CALLBACK CloseBoxesOf(HWND window, LPARAM parameter) {
 
 }  // namespace
 
+int Scaled(int logical) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return MulDiv(logical, dpi, 96);
+}
+
 bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
@@ -319,6 +409,7 @@ bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name)
 }
 
 standin_ide* StartStandinIde(const ide_options& options) {
+  SetProcessDPIAware();  // as the IDE is built
   auto* ide = new standin_ide{options, {}, {}, 0, unique_handle{CreateEventW(nullptr, TRUE, FALSE, nullptr)}};
   ide->thread.reset(CreateThread(nullptr, 0, IdeThread, ide, 0, &ide->thread_id));
   WaitForSingleObject(ide->ready.get(), INFINITE);
@@ -345,29 +436,61 @@ void StopStandinIde(standin_ide* ide) {
   delete ide;
 }
 
+void IdeDoes(standin_ide* ide, ide_event event) {
+  std::pair<standin_ide*, ide_event> doing{ide, event};
+  RunOnIdeThread(ide, [](void* context) {
+    auto [i, what] = *static_cast<std::pair<standin_ide*, ide_event>*>(context);
+    HandleIdeEvent(*i, what);
+  }, &doing);
+}
+
+RECT SeenPart(HWND control) {
+  RECT seen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT own{};
+  GetWindowRect(control, &own);
+  IntersectRect(&seen, &seen, &own);
+  for (HWND parent = GetParent(control); parent; parent = GetParent(parent)) {
+    RECT client{};
+    GetClientRect(parent, &client);
+    MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    IntersectRect(&seen, &seen, &client);
+  }
+  if (!IsWindowVisible(control)) SetRectEmpty(&seen);
+  return seen;
+}
+
+RECT FirstTabHeader(HWND tab_control) {
+  RECT header{};
+  SendMessageW(tab_control, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&header));
+  MapWindowPoints(tab_control, nullptr, reinterpret_cast<POINT*>(&header), 2);
+  return header;
+}
+
 ide_state ReadIdeState(const ide_window_set& w) {
   ide_state s{};
   s.style = GetWindowLongPtrW(w.main_window, GWL_STYLE);
   s.menu = GetMenu(w.main_window);
   s.menu_property = GetPropW(w.main_window, L"Corvalin.MenuHandle");
-  s.tool_bar_visible = Shown(w.tool_bar);
-  s.file_tab_bar_visible = Shown(w.file_tab_bar);
+  s.tool_bar_visible = w.tool_bar && (GetWindowLongPtrW(w.tool_bar, GWL_STYLE) & WS_VISIBLE);
+  s.file_tab_bar_visible = w.file_tab_bar && (GetWindowLongPtrW(w.file_tab_bar, GWL_STYLE) & WS_VISIBLE);
   s.maximized = IsZoomed(w.main_window);
-  if (w.splitter) s.splitter = RectInClient(w.splitter, w.main_window);
-  if (w.tab_control) s.tab_control = RectInClient(w.tab_control, GetParent(w.tab_control));
+  s.splitter = RectIn(w.splitter, w.main_window);
+  if (w.tab_control) s.tab_control = RectIn(w.tab_control, GetParent(w.tab_control));
+  const HWND m = w.main_window;
+  s.layout = {RectIn(w.tool_bar, m),  RectIn(w.status_bar, m),   RectIn(w.splitter, m),
+              RectIn(w.log_splitter, m), RectIn(w.container, m), RectIn(w.file_tab_bar, m),
+              RectIn(w.editor, m),    RectIn(w.tab_control, m),  RectIn(w.error_log, m)};
   return s;
 }
 
 std::wstring DescribeIdeState(const ide_state& s) {
   auto yes_no = [](bool b) { return std::wstring(b ? L"yes" : L"no"); };
-  auto rect = [](const RECT& r) {
-    return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L") " +
-           std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top);
-  };
+  const ide_layout& l = s.layout;
   return L"border " + yes_no(s.style & WS_BORDER) + L", caption frame " + yes_no(s.style & WS_DLGFRAME) +
-         L", menu " + yes_no(s.menu != nullptr) + L", tool bar " + yes_no(s.tool_bar_visible) +
-         L", file tab bar " + yes_no(s.file_tab_bar_visible) + L", maximized " + yes_no(s.maximized) +
-         L", splitter " + rect(s.splitter) + L", tab control " + rect(s.tab_control);
+         L", menu " + yes_no(s.menu != nullptr) + L", tool bar " + yes_no(s.tool_bar_visible) + L", file tab bar " +
+         yes_no(s.file_tab_bar_visible) + L", maximized " + yes_no(s.maximized) + L"; in the client area: splitter " +
+         Describe(l.splitter) + L", log splitter " + Describe(l.log_splitter) + L", file tab bar " +
+         Describe(l.file_tab_bar) + L", editor " + Describe(l.editor) + L", tab control " + Describe(l.tab_control);
 }
 
 namespace {
@@ -385,6 +508,7 @@ void LetGoAndWait(const std::vector<PROCESS_INFORMATION>& children, std::vector<
     if (!runs[i].started) continue;
     runs[i].finished = true;
     while (WaitForSingleObject(children[i].hProcess, 10) == WAIT_TIMEOUT) {
+      if (options.handle_messages) HandlePendingMessages();
       for (size_t j = i; j < runs.size(); ++j) {  // every run still going may show a box
         if (!runs[j].started) continue;
         box_search search{&options, children[j].hProcess, runs[j].process_id, &handled, &runs[j].boxes};
@@ -401,7 +525,40 @@ void LetGoAndWait(const std::vector<PROCESS_INFORMATION>& children, std::vector<
   }
 }
 
+struct launch {
+  standin_ide* ide;
+  const std::wstring* exe;
+  const std::wstring* arguments;
+  const tool_setting* setting;
+  run_options* options;
+  process_run run;
+};
+
+// On the IDE's thread: the window disabled or hidden while the tool runs.
+void LaunchAndWait(void* context) {
+  launch& l = *static_cast<launch*>(context);
+  const HWND main_window = l.ide->windows.main_window;
+  const bool maximized = IsZoomed(main_window);
+  if (l.setting->hide_editor) ShowWindow(main_window, SW_HIDE); else EnableWindow(main_window, FALSE);
+  l.options->handle_messages = true;
+  l.run = RunProcess(*l.exe, *l.arguments, *l.options);
+  if (l.setting->hide_editor) ShowWindow(main_window, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+  else EnableWindow(main_window, TRUE);
+}
+
 }  // namespace
+
+process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wstring& arguments,
+                       const tool_setting& setting, run_options options) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  options.environment.push_back({L"PB_TOOL_MainWindow", std::to_wstring(reinterpret_cast<intptr_t>(ide->windows.main_window))});
+  options.environment.push_back({L"PB_TOOL_IDE", self});
+  if (!setting.wait_until_tool_quits) return RunProcess(exe, arguments, options);
+  launch l{ide, &exe, &arguments, &setting, &options, {}};
+  RunOnIdeThread(ide, LaunchAndWait, &l);
+  return l.run;
+}
 
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
                                              const run_options& options) {

@@ -1,13 +1,12 @@
 // The stand-in IDE as a program:
 //   standin_ide hold                 the IDE windows, until the process is ended
-//   standin_ide run [--no-windows] [ARGUMENTS]
-//                                    starts Corvalin.exe as its child with the
-//                                    arguments, prints its boxes, exit code and
-//                                    the window's state afterwards
-//   standin_ide demo SHOTS_FOLDER    the whole job: type 1 and type 2, each in and
-//                                    out on a fresh IDE, with the state, Handles.ini,
-//                                    the menu handed to SetMenu and a screenshot
-//                                    after each step
+//   standin_ide demo SHOTS_FOLDER [right|left|none] [relayout]
+//                                    the whole job: type 1 and type 2, each in and
+//                                    out on a fresh IDE with the tools panel on that
+//                                    side, with the state, Handles.ini, the menu
+//                                    handed to SetMenu and a screenshot after each
+//                                    step; with "relayout", also after the IDE hid
+//                                    its error log while in the fullscreen layout
 //   standin_ide monitors             type 1 in and out with the IDE maximized on
 //                                    each monitor in turn; exit code 0 when every
 //                                    monitor gets the same layout, 1 when not, 2
@@ -73,73 +72,36 @@ int Hold() {
   return 0;
 }
 
-int Run(std::vector<std::wstring> arguments) {
-  bool windows = true;
-  if (!arguments.empty() && arguments[0] == L"--no-windows") {
-    windows = false;
-    arguments.erase(arguments.begin());
-  }
-  std::wstring joined;
-  for (const std::wstring& a : arguments) joined += (joined.empty() ? L"" : L" ") + a;
-  standin_ide* ide = windows ? StartStandinIde({}) : nullptr;
-  Print(L"Corvalin.exe " + joined);
-  PrintRun(RunProcess(BuiltProgram(L"Corvalin.exe"), joined));
-  if (ide) Print(L"  " + DescribeIdeState(ReadIdeState(WindowsOf(ide))));
-  StopStandinIde(ide);
-  return 0;
-}
-
 std::wstring Decimal(const void* handle) { return std::to_wstring(reinterpret_cast<intptr_t>(handle)); }
 
 // Handles.ini as it is now, each line indented.
 void PrintHandlesIni(const std::wstring& folder) {
   std::string ini = ReadBytes(folder + L"Handles.ini");
-  const bool marked = ini.rfind("\xEF\xBB\xBF", 0) == 0;
-  if (marked) ini.erase(0, 3);
-  Print(std::wstring(L"  Handles.ini") + (marked ? L" (after its UTF-8 byte-order mark):" : L":"));
-  std::wstring lines;
+  if (ini.rfind("\xEF\xBB\xBF", 0) == 0) ini.erase(0, 3);
+  std::wstring text = L"  Handles.ini after its UTF-8 byte-order mark:";
   for (char c : ini) {  // the record is ASCII
-    if (c == '\n') {
-      Print(lines.empty() ? lines : L"    " + lines);
-      lines.clear();
-    } else if (c != '\r') {
-      lines += static_cast<wchar_t>(c);
-    }
+    if (c != '\r') text += c == '\n' ? std::wstring(L"\n    ") : std::wstring(1, static_cast<wchar_t>(c));
   }
-  if (!lines.empty()) Print(L"    " + lines);
+  Print(text);
 }
 
-// What the run handed to SetMenu for the window, from Wine's relay trace or,
-// where the menu is shared between processes, from the window itself.
-void PrintMenuCalls(const process_run& run, uint64_t mark, const ide_window_set& w, bool entering) {
-  if (!RunningUnderWine()) {
-    Print(L"  the window has menu " + Decimal(GetMenu(w.main_window)) + L"; its original menu is " + Decimal(w.menu));
-    return;
-  }
-  if (RelayTraceFile().empty()) {
-    Print(L"  (no relay trace: set CORVALIN_RELAY_TRACE to the file that standard error goes to)");
-    return;
-  }
-  bool any = false;
+// What the run handed to SetMenu for the window: Wine's relay trace shows it
+// where Wine cannot attach a menu owned by another process.
+void PrintMenuCalls(const process_run& run, uint64_t mark, const ide_window_set& w) {
+  if (!RunningUnderWine()) return Print(L"  the window has menu " + Decimal(GetMenu(w.main_window)));
   for (const set_menu_call& call : SetMenuCallsSince(mark)) {
     if (call.process_id != run.process_id || call.window != w.main_window) continue;
-    any = true;
-    if (call.menu == nullptr) {
-      Print(L"  Corvalin detached the menu: SetMenu(window, 0) in Wine's relay trace");
-    } else if (call.menu == w.menu) {
-      Print(L"  Corvalin handed back menu " + Decimal(call.menu) +
-            L", the original (SetMenu in Wine's relay trace); Wine cannot attach a menu owned by another "
-            L"process, Windows does");
-    } else {
-      Print(L"  Corvalin handed menu " + Decimal(call.menu) + L" to SetMenu, NOT the original " + Decimal(w.menu));
-    }
+    Print(L"  Corvalin called SetMenu(window, " + Decimal(call.menu) + L") (Wine's relay trace)" +
+          (call.menu && call.menu == w.menu ? L": the IDE's menu, which Wine cannot attach from another process" : L""));
   }
-  if (!any) Print(entering ? L"  Corvalin made no SetMenu call" : L"  Corvalin handed back no menu");
 }
 
 // Each cycle on a fresh stand-in IDE: under Wine the first one keeps no menu,
-// and the second entering run would have none to record.
-int Demo(const std::wstring& shots) {
+// and the second entering run would have none to record. With "relayout", the
+// IDE hides its error log while in the fullscreen layout, a layout of its own.
+int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
+  ide_options configuration;
+  configuration.panel = panel == L"left" ? panel_side::left : panel == L"none" ? panel_side::none : panel_side::right;
   scratch_folder tool_folder;
   const std::wstring tool = InstallTool(tool_folder.path);
   run_options options;
@@ -154,7 +116,7 @@ int Demo(const std::wstring& shots) {
   };
   auto cycle = [&](const wchar_t* argument, const wchar_t* type_name, const wchar_t* which) {
     StopStandinIde(ide);
-    ide = StartStandinIde({});
+    ide = StartStandinIde(configuration);
     const ide_window_set& w = WindowsOf(ide);
     Print(std::wstring(L"A ") + which + L" stand-in IDE: window " + Decimal(w.main_window) + L", menu " +
           Decimal(w.menu));
@@ -167,8 +129,12 @@ int Demo(const std::wstring& shots) {
       PrintRun(run);
       Print(L"  " + DescribeIdeState(ReadIdeState(w)));
       PrintHandlesIni(tool_folder.path);
-      PrintMenuCalls(run, mark, w, entering);
+      PrintMenuCalls(run, mark, w);
       picture(entering ? type_name : (std::wstring(type_name) + L"-left").c_str());
+      if (!entering || !relayout) continue;
+      IdeDoes(ide, ide_event::error_log_toggled);
+      Print(L"The IDE hid its error log:\n  " + DescribeIdeState(ReadIdeState(w)));
+      picture((std::wstring(type_name) + L"-relaid").c_str());
     }
   };
   cycle(L"/fullscreentype=1", L"type1", L"new");
@@ -190,12 +156,10 @@ std::wstring Describe(const RECT& r) {
          std::to_wstring(r.bottom) + L")";
 }
 
-bool SamePlace(const RECT& a, const RECT& b) { return a.left == b.left && a.top == b.top; }
-
 // Type 1 in and out with the IDE on each monitor. The layout inside the window
-// must not depend on where the window is: the splitter and the tab control at
-// the same places on every monitor (their sizes follow the monitor's), the tab
-// control's corner inside the splitter.
+// must not depend on where the window is: the splitter at the same place on
+// every monitor, and the tools panel's first tab header at the same place
+// from the monitor's top right corner and on the screen.
 int Monitors() {
   std::vector<RECT> monitors;
   EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
@@ -209,36 +173,32 @@ int Monitors() {
   run_options options;
   options.folder = tool_folder.path;
   bool all_right = true;
-  std::vector<ide_state> entered;
+  std::vector<POINT> places;
   for (const RECT& m : monitors) {
     ide_options placement;
     placement.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440};
-    // Without the IDE's relayout, which docks the tab control at the splitter's
-    // bottom and so puts it lower on a taller monitor: the places compared are Corvalin's alone.
-    placement.relayout = false;
     standin_ide* ide = StartStandinIde(placement);
     const ide_window_set& windows = WindowsOf(ide);
     RECT frame{};
     GetWindowRect(windows.main_window, &frame);
     Print(L"IDE on monitor " + Describe(m) + L", window " + Describe(frame));
     process_run in = RunProcess(tool, L"/fullscreentype=1", options);
+    IdeDoes(ide, ide_event::settled);
     const ide_state inside = ReadIdeState(windows);
-    Print(L"  entered: " + DescribeIdeState(inside));
+    const RECT header = FirstTabHeader(windows.tab_control), seen = SeenPart(windows.tab_control);
+    Print(L"  entered: " + DescribeIdeState(inside) + L", first tab header " + Describe(header));
     process_run out = RunProcess(tool, L"/fullscreentype=1", options);
+    IdeDoes(ide, ide_event::settled);
     const ide_state after = ReadIdeState(windows);
     Print(L"  left:    " + DescribeIdeState(after));
-    RECT splitter_area{0, 0, inside.splitter.right - inside.splitter.left, inside.splitter.bottom - inside.splitter.top};
-    POINT corner{inside.tab_control.left, inside.tab_control.top};
-    bool right = in.exit_code == 0 && out.exit_code == 0 && in.boxes.empty() && out.boxes.empty() &&
-                 PtInRect(&splitter_area, corner) && (after.style & WS_BORDER) && after.tool_bar_visible &&
-                 after.maximized;
-    if (!entered.empty()) {
-      right = right && SamePlace(inside.splitter, entered[0].splitter) &&
-              SamePlace(inside.tab_control, entered[0].tab_control);
-    }
-    Print(right ? L"  same layout, tab control inside the splitter" : L"  WRONG layout on this monitor");
+    const POINT place{header.right - m.right, header.top - m.top};
+    const bool right = in.exit_code == 0 && out.exit_code == 0 && in.boxes.empty() && out.boxes.empty() &&
+                       header.top >= seen.top && header.bottom <= seen.bottom && inside.splitter.top == -25 &&
+                       (after.style & WS_BORDER) && after.tool_bar_visible && after.maximized &&
+                       (places.empty() || (place.x == places[0].x && place.y == places[0].y));
+    Print(right ? L"  same layout, the panel's tabs in sight" : L"  WRONG layout on this monitor");
     all_right = all_right && right;
-    entered.push_back(inside);
+    places.push_back(place);
     StopStandinIde(ide);
   }
   return all_right ? 0 : 1;
@@ -251,9 +211,11 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring mode = arguments.empty() ? L"" : arguments[0];
   if (!arguments.empty()) arguments.erase(arguments.begin());
   if (mode == L"hold") return Hold();
-  if (mode == L"run") return Run(arguments);
-  if (mode == L"demo" && !arguments.empty()) return Demo(arguments[0]);
+  if (mode == L"demo" && !arguments.empty()) {
+    arguments.resize(3);
+    return Demo(arguments[0], arguments[1], arguments[2] == L"relayout");
+  }
   if (mode == L"monitors") return Monitors();
-  Print(L"usage: standin_ide hold | run [--no-windows] [ARGUMENTS] | demo SHOTS_FOLDER | monitors");
+  Print(L"usage: standin_ide hold | demo SHOTS_FOLDER [right|left|none] [relayout] | monitors");
   return 2;
 }
