@@ -41,34 +41,9 @@ void StartOtherIde(held_process& held) {
 
 using Discovery = WithStandinIde;
 
-TEST_F(Discovery, NoArgumentFindsTheWindowsAndChangesNothing) {
-  StartIde();
-  ide_state before = State();
-  EXPECT_TRUE(Quietly(RunTool(L"")));
-  ide_state after = State();
-  EXPECT_EQ(after.style, before.style);
-  EXPECT_EQ(after.menu, before.menu);
-  EXPECT_TRUE(after.tool_bar_visible && after.file_tab_bar_visible);
-  EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
-}
-
 TEST_F(Discovery, StartedWithoutAnIdeSaysSo) {
   EXPECT_TRUE(EndedWithBox(RunTool(L""), L"Error", NoMainWindow));
   EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=1"), L"Error", NoMainWindow));
-}
-
-TEST_F(Discovery, MainWindowsThatDoNotQualifyArePassedOver) {
-  ide_options hidden, captionless;
-  hidden.visible = false;
-  captionless.caption_bits = 0;
-  for (const ide_options* options : {&hidden, &captionless}) {
-    StartIde(*options);
-    ide_state before = State();
-    EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=1"), L"Error", NoMainWindow));
-    EXPECT_EQ(State().style, before.style) << "untouched";
-    StopStandinIde(ide);
-    ide = nullptr;
-  }
 }
 
 // Class names are atoms shared by every process: while another process has
@@ -93,6 +68,8 @@ TEST_F(Discovery, EachMissingControlHasItsMessage) {
     void (*change)(ide_options&);
     const wchar_t* message;
   } cases[] = {
+      {[](ide_options& o) { o.visible = false; }, NoMainWindow.c_str()},
+      {[](ide_options& o) { o.caption_bits = 0; }, NoMainWindow.c_str()},
       {[](ide_options& o) { o.tool_bar = false; }, L"ToolbarWindow32 could not be detected."},
       {[](ide_options& o) { o.file_tab_bar = false; }, L"TabBar could not be detected."},
       {[](ide_options& o) { o.file_tab_bar_id = 2; }, L"TabBar could not be detected."},
@@ -115,15 +92,6 @@ TEST_F(Discovery, EachMissingControlHasItsMessage) {
     StopStandinIde(ide);
     ide = nullptr;
   }
-}
-
-TEST_F(Discovery, AWindowWithOnlyTheDialogFrameIsFound) {
-  ide_options options;
-  options.caption_bits = WS_DLGFRAME;
-  const ide_window_set& w = StartIde(options);
-  EXPECT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  EXPECT_NE(State().style & WS_BORDER, 0) << "taken as fullscreen and brought back";
-  EXPECT_TRUE(IsWindowVisible(w.tool_bar));
 }
 
 TEST_F(Discovery, OnlyTheParentsIdeIsTaken) {

@@ -25,14 +25,6 @@ TEST_F(Environment, TheCheckComesBeforeTheIdeIsLookedFor) {
   EXPECT_TRUE(EndedWithBox(RunTool(L""), L"Fehler", MissingTool)) << "not the discovery message";
 }
 
-TEST_F(Environment, StartedElsewhereItWorksInItsOwnFolder) {
-  StartIde();
-  scratch_folder elsewhere;
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", elsewhere.path)));
-  EXPECT_TRUE(Exists(folder.path + L"Handles.ini"));
-  EXPECT_FALSE(Exists(elsewhere.path + L"Handles.ini"));
-}
-
 TEST_F(Environment, AStartFolderHoldingCorvalinExeStaysTheWorkingFolder) {
   StartIde();
   scratch_folder with_file, with_folder;

@@ -26,37 +26,6 @@ void ExpectNormalLayout(const ide_state& s) {
 using Switch = WithStandinIde;
 using SwitchSerial = WithStandinIde;
 
-// What the layout gives to a user is checked for each of the IDE's
-// configurations in layout_e2e_test.cpp; here what the switch keeps.
-TEST_F(Switch, TypeOneCycle) {
-  const ide_window_set& w = StartIde();
-  const ide_state before = State();
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  const ide_state in = State();
-  EXPECT_EQ(in.style, before.style & ~WS_BORDER) << "only the border bit changes";
-  EXPECT_EQ(in.menu, nullptr);
-  EXPECT_EQ(in.menu_property, w.menu);
-  EXPECT_FALSE(in.tool_bar_visible);
-  EXPECT_FALSE(in.file_tab_bar_visible);
-  EXPECT_TRUE(in.maximized);
-  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu)) << "a fresh Handles.ini";
-
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  const ide_state out = State();
-  ExpectNormalLayout(out);
-  EXPECT_TRUE(HandedBackMenu(w));
-  EXPECT_EQ(out.style, before.style);
-  EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu)) << "leaving writes nothing";
-}
-
-TEST_F(Switch, TypeTwoInTypeOneOut) {
-  const ide_window_set& w = StartIde();
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  ExpectNormalLayout(State());
-  EXPECT_TRUE(HandedBackMenu(w));
-}
-
 TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
   const ide_window_set& w = StartIde();
   const ide_state before = State();
@@ -65,8 +34,6 @@ TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
   EXPECT_EQ(in.style, before.style & ~WS_BORDER);
   EXPECT_EQ(in.menu, w.menu) << "the menu stays";
   EXPECT_TRUE(in.tool_bar_visible && in.file_tab_bar_visible);
-  EXPECT_EQ(in.splitter.top, before.splitter.top);
-  EXPECT_EQ(in.tab_control.top, before.tab_control.top);
   EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + RecordFor(w.main_window, w.menu));
   ASSERT_TRUE(Quietly(RunTool(L"something")));
   const ide_state out = State();
@@ -77,23 +44,11 @@ TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
 TEST_F(Switch, LetterCaseAndQuotesDoNotMatter) {
   StartIde({.size_event = queued_size_event::held});  // the splitter's place tells the type
   ASSERT_TRUE(Quietly(RunTool(L"/FULLSCREENTYPE=2")));
-  EXPECT_EQ(State().splitter.top, 30);
+  EXPECT_EQ(State().layout.splitter.top, 30);
   ASSERT_TRUE(Quietly(RunTool(L"\"/FullScreenType=1\"")));
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=\"1\" /fullscreentype=2")));
-  EXPECT_EQ(State().splitter.top, -25) << "the first argument chose type 1";
+  EXPECT_EQ(State().layout.splitter.top, -25) << "the first argument chose type 1";
   EXPECT_FALSE(State().tool_bar_visible);
-}
-
-TEST_F(Switch, AWindowThatWasNotMaximizedEndsMaximized) {
-  ide_options options;
-  options.maximized = false;
-  const ide_window_set& w = StartIde(options);
-  ASSERT_FALSE(State().maximized);
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  EXPECT_TRUE(State().maximized);
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  ExpectNormalLayout(State());
-  EXPECT_TRUE(HandedBackMenu(w));
 }
 
 namespace {

@@ -18,7 +18,6 @@ struct standin_ide {
   int tool_bar_height = 0, status_bar_height = 0, menu_height = 0;  // measured once, at start
   bool log_shown = true;
   bool size_event_held = false;
-  int source_tab = 0;
 };
 
 namespace {
@@ -45,12 +44,9 @@ void Place(HWND window, int x, int y, int width, int height) {
   if (window) SetWindowPos(window, nullptr, x, y, std::max(width, 0), std::max(height, 0), PlaceFlags);
 }
 
-const wchar_t* const SourceNames[] = {L"Main.pb", L"Tools.pbi", L"Dialogs.pbf"};
-const wchar_t* const SourceTexts[] = {
+const wchar_t SourceText[] =
     L"; Main.pb: the first line\r\n\r\nEnableExplicit\r\nXIncludeFile \"Tools.pbi\"\r\n\r\nProcedure Greet(Name$)\r\n"
-    L"  MessageRequester(\"Hello\", \"Hello, \" + Name$ + \"!\")\r\nEndProcedure\r\n\r\nGreet(\"World\")\r\n",
-    L"; Tools.pbi: the first line\r\n\r\nProcedure.i Twice(Value.i)\r\n  ProcedureReturn Value * 2\r\nEndProcedure\r\n",
-    L"; Dialogs.pbf: the first line\r\n\r\nOpenWindow(0, 0, 0, 320, 200, \"Dialog\")\r\n"};
+    L"  MessageRequester(\"Hello\", \"Hello, \" + Name$ + \"!\")\r\nEndProcedure\r\n\r\nGreet(\"World\")\r\n";
 
 // The file tab bar at the top of the container, the active editor below it,
 // whether the bar is shown or not.
@@ -63,26 +59,18 @@ void LayOutSourceContainer(const standin_ide& ide) {
   Place(w.editor, 0, bar, area.right, area.bottom - bar);
 }
 
-// The size of the main window as the IDE's runtime reports it: inside the
-// frame and caption, menu bar included.
-SIZE InnerSize(HWND window) {
-  RECT outer{}, frame{};
-  GetWindowRect(window, &outer);
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
-  return {(outer.right - outer.left) - (frame.right - frame.left), (outer.bottom - outer.top) - (frame.bottom - frame.top)};
-}
-
 // The IDE's own layout: the content below the tool bar's place when the
 // setting shows it, as high as the window less the heights measured at start.
 // It never asks what is visible or attached now.
 void LayOutMainWindow(const standin_ide& ide) {
   const ide_window_set& w = ide.windows;
-  const SIZE inner = InnerSize(w.main_window);
+  RECT inner{};  // as the IDE's runtime reports the window's size: the menu bar included
+  GetClientRect(w.main_window, &inner);
   const int top = ide.options.show_tool_bar ? ide.tool_bar_height : 0;
-  const int height = inner.cy - top - ide.status_bar_height - ide.menu_height;
+  const int menu = GetMenu(w.main_window) ? ide.menu_height : 0;
+  const int height = inner.bottom + menu - top - ide.status_bar_height - ide.menu_height;
   const bool panel = ide.options.panel != panel_side::none && w.splitter;
-  Place(panel ? w.splitter : w.log_splitter, 0, top, inner.cx, height);
+  Place(panel ? w.splitter : w.log_splitter, 0, top, inner.right, height);
   LayOutSourceContainer(ide);
 }
 
@@ -134,38 +122,27 @@ LRESULT CALLBACK SplitterProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   return DefWindowProcW(window, message, w, l);
 }
 
-void PaintFileTabs(HWND window) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
-  FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-  SetBkMode(dc, TRANSPARENT);
-  const int active = IdeOf(window) ? IdeOf(window)->source_tab : 0;
-  for (int i = 0, x = Scaled(4); i < 3; ++i, x += Scaled(114)) {
-    RECT tab = {x, Scaled(2), x + Scaled(110), client.bottom};
-    FillRect(dc, &tab, GetSysColorBrush(i == active ? COLOR_WINDOW : COLOR_3DLIGHT));
-    FrameRect(dc, &tab, GetSysColorBrush(COLOR_3DSHADOW));
-    DrawTextW(dc, SourceNames[i], -1, &tab, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  }
-  EndPaint(window, &paint);
-}
-
+// The file tabs, drawn: the active one white.
 LRESULT CALLBACK CanvasProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   if (message != WM_PAINT) return DefWindowProcW(window, message, w, l);
-  PaintFileTabs(window);
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  SetBkMode(dc, TRANSPARENT);
+  const wchar_t* const names[] = {L"Main.pb", L"Tools.pbi", L"Dialogs.pbf"};
+  for (int i = 0; i < 3; ++i) {
+    RECT tab = {Scaled(4 + 114 * i), Scaled(2), Scaled(114 + 114 * i), paint.rcPaint.bottom};
+    FillRect(dc, &tab, GetSysColorBrush(i ? COLOR_3DLIGHT : COLOR_WINDOW));
+    FrameRect(dc, &tab, GetSysColorBrush(COLOR_3DSHADOW));
+    DrawTextW(dc, names[i], -1, &tab, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  }
+  EndPaint(window, &paint);
   return 0;
 }
 
+// Once per process: a second registration fails and leaves the first.
 void RegisterClassOnce(const wchar_t* name, WNDPROC procedure, int background) {
-  WNDCLASSEXW c{};
-  c.cbSize = sizeof c;
-  if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &c)) return;
-  c.lpfnWndProc = procedure;
-  c.hInstance = GetModuleHandleW(nullptr);
-  c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  c.hbrBackground = GetSysColorBrush(background);
-  c.lpszClassName = name;
+  const WNDCLASSEXW c{sizeof c, 0, procedure, 0, 0, GetModuleHandleW(nullptr), nullptr, LoadCursorW(nullptr, IDC_ARROW),
+                      GetSysColorBrush(background), nullptr, name, nullptr};
   RegisterClassExW(&c);
 }
 
@@ -193,27 +170,19 @@ HWND MakeToolBar(HWND parent, bool shown) {
   SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
   TBADDBITMAP bitmaps = {HINST_COMMCTRL, IDB_STD_SMALL_COLOR};
   SendMessageW(bar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&bitmaps));
-  const int images[] = {STD_FILENEW, STD_FILEOPEN, STD_FILESAVE, -1, STD_CUT, STD_COPY, STD_PASTE, -1,
-                        STD_UNDO, STD_REDOW, -1, STD_FIND, STD_PRINT, STD_HELP};
-  for (int image : images) {
-    TBBUTTON button{};
-    button.iBitmap = image < 0 ? 0 : image;
-    button.fsState = TBSTATE_ENABLED;
-    button.fsStyle = image < 0 ? BTNS_SEP : BTNS_BUTTON;
+  for (int image : {STD_FILENEW, STD_FILEOPEN, STD_FILESAVE, STD_CUT, STD_COPY, STD_PASTE, STD_UNDO, STD_FIND}) {
+    TBBUTTON button{image, 0, TBSTATE_ENABLED, BTNS_BUTTON, {}, 0, 0};
     SendMessageW(bar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
   }
   SendMessageW(bar, TB_AUTOSIZE, 0, 0);
   return bar;
 }
 
-HWND MakeTabControl(HWND parent, intptr_t pb_id, DWORD shown) {
-  HWND tabs = Child(WC_TABCONTROLW, shown | TCS_MULTILINE, parent, pb_id);
-  const wchar_t* names[] = {L"Procedures", L"Project", L"Explorer", L"Issues", L"Templates"};
-  for (int i = 0; i < 5; ++i) {
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(names[i]);
-    SendMessageW(tabs, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+HWND MakeTabControl(HWND parent, intptr_t pb_id) {
+  HWND tabs = Child(WC_TABCONTROLW, WS_VISIBLE | TCS_MULTILINE, parent, pb_id);
+  for (const wchar_t* name : {L"Templates", L"Issues", L"Explorer", L"Project", L"Procedures"}) {
+    TCITEMW item{TCIF_TEXT, 0, 0, const_cast<wchar_t*>(name), 0, 0, 0};
+    SendMessageW(tabs, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
   }
   return tabs;
 }
@@ -232,7 +201,7 @@ void MakeToolsSplitter(standin_ide& ide) {
   w.splitter = Child(L"PureSplitter", (panel ? WS_VISIBLE : 0) | WS_CLIPCHILDREN, w.main_window, o.splitter_id);
   if (!o.tab_control) return;
   ide.panel = o.tab_control_as_grandchild ? Child(L"PureContainer", WS_VISIBLE, w.splitter) : nullptr;
-  w.tab_control = MakeTabControl(ide.panel ? ide.panel : w.splitter, 2, WS_VISIBLE);
+  w.tab_control = MakeTabControl(ide.panel ? ide.panel : w.splitter, 2);
   if (!ide.panel) ide.panel = w.tab_control;
 }
 
@@ -260,15 +229,13 @@ void MakeWindows(standin_ide& ide) {
   w.log_splitter = Child(L"PureSplitter", WS_VISIBLE | WS_CLIPCHILDREN, in_splitter ? w.splitter : w.main_window, 6);
   w.container = Child(L"PureContainer", WS_VISIBLE | WS_CLIPCHILDREN, w.log_splitter, 7);
   if (o.file_tab_bar) w.file_tab_bar = Child(L"PureCanvas", WS_VISIBLE, w.container, o.file_tab_bar_id);
-  w.editor = Child(L"EDIT", WS_VISIBLE | ES_MULTILINE | WS_VSCROLL, w.container, 0, SourceTexts[0]);
+  w.editor = Child(L"EDIT", WS_VISIBLE | ES_MULTILINE | WS_VSCROLL, w.container, 0, SourceText);
   w.error_log = Child(L"LISTBOX", WS_VISIBLE | WS_BORDER, w.log_splitter, 4);
-  SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] Waiting for executable to start..."));
   SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] The program was ended."));
   // The hand-made tab control for a panel that hides itself, hidden.
-  MakeTabControl(Child(L"PureContainer", 0, w.main_window), 0, WS_VISIBLE);
-  for (HWND window : {w.main_window, w.splitter, w.log_splitter, w.file_tab_bar}) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
-  }
+  MakeTabControl(Child(L"PureContainer", 0, w.main_window), 0);
+  const LONG_PTR self = reinterpret_cast<LONG_PTR>(&ide);
+  for (HWND window : {w.main_window, w.splitter, w.log_splitter}) SetWindowLongPtrW(window, GWLP_USERDATA, self);
   ide.tool_bar_height = w.tool_bar ? Height(w.tool_bar) : 0;
   ide.status_bar_height = Height(w.status_bar);
   ide.menu_height = GetSystemMetrics(SM_CYMENU);
@@ -293,12 +260,7 @@ void HandleIdeEvent(standin_ide& i, ide_event what) {
     SetMenu(w.main_window, w.menu = MakeMenu());
     if (old) DestroyMenu(old);
   }
-  if (what == ide_event::source_tab_changed) {
-    i.source_tab = (i.source_tab + 1) % 3;
-    SetWindowTextW(w.editor, SourceTexts[i.source_tab]);
-    InvalidateRect(w.file_tab_bar, nullptr, TRUE);
-    LayOutSourceContainer(i);
-  }
+  if (what == ide_event::source_tab_changed) LayOutSourceContainer(i);
 }
 
 void HandleMessage(MSG& message) {
@@ -474,8 +436,6 @@ ide_state ReadIdeState(const ide_window_set& w) {
   s.tool_bar_visible = w.tool_bar && (GetWindowLongPtrW(w.tool_bar, GWL_STYLE) & WS_VISIBLE);
   s.file_tab_bar_visible = w.file_tab_bar && (GetWindowLongPtrW(w.file_tab_bar, GWL_STYLE) & WS_VISIBLE);
   s.maximized = IsZoomed(w.main_window);
-  s.splitter = RectIn(w.splitter, w.main_window);
-  if (w.tab_control) s.tab_control = RectIn(w.tab_control, GetParent(w.tab_control));
   const HWND m = w.main_window;
   s.layout = {RectIn(w.tool_bar, m),  RectIn(w.status_bar, m),   RectIn(w.splitter, m),
               RectIn(w.log_splitter, m), RectIn(w.container, m), RectIn(w.file_tab_bar, m),
@@ -525,39 +485,27 @@ void LetGoAndWait(const std::vector<PROCESS_INFORMATION>& children, std::vector<
   }
 }
 
-struct launch {
-  standin_ide* ide;
-  const std::wstring* exe;
-  const std::wstring* arguments;
-  const tool_setting* setting;
-  run_options* options;
-  process_run run;
-};
-
-// On the IDE's thread: the window disabled or hidden while the tool runs.
-void LaunchAndWait(void* context) {
-  launch& l = *static_cast<launch*>(context);
-  const HWND main_window = l.ide->windows.main_window;
-  const bool maximized = IsZoomed(main_window);
-  if (l.setting->hide_editor) ShowWindow(main_window, SW_HIDE); else EnableWindow(main_window, FALSE);
-  l.options->handle_messages = true;
-  l.run = RunProcess(*l.exe, *l.arguments, *l.options);
-  if (l.setting->hide_editor) ShowWindow(main_window, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
-  else EnableWindow(main_window, TRUE);
-}
-
 }  // namespace
 
 process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wstring& arguments,
                        const tool_setting& setting, run_options options) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  options.environment.push_back({L"PB_TOOL_MainWindow", std::to_wstring(reinterpret_cast<intptr_t>(ide->windows.main_window))});
   options.environment.push_back({L"PB_TOOL_IDE", self});
+  options.environment.push_back(
+      {L"PB_TOOL_MainWindow", std::to_wstring(reinterpret_cast<intptr_t>(ide->windows.main_window))});
   if (!setting.wait_until_tool_quits) return RunProcess(exe, arguments, options);
-  launch l{ide, &exe, &arguments, &setting, &options, {}};
-  RunOnIdeThread(ide, LaunchAndWait, &l);
-  return l.run;
+  process_run run{};
+  options.handle_messages = true;
+  auto wait = [&] {  // on the IDE's thread: the window disabled, or hidden, while the tool runs
+    const HWND window = ide->windows.main_window;
+    const bool maximized = IsZoomed(window);
+    if (setting.hide_editor) ShowWindow(window, SW_HIDE); else EnableWindow(window, FALSE);
+    run = RunProcess(exe, arguments, options);
+    if (setting.hide_editor) ShowWindow(window, maximized ? SW_SHOWMAXIMIZED : SW_SHOW); else EnableWindow(window, TRUE);
+  };
+  RunOnIdeThread(ide, [](void* context) { (*static_cast<decltype(wait)*>(context))(); }, &wait);
+  return run;
 }
 
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,

@@ -26,10 +26,7 @@ struct ide_options {
   std::wstring main_class = L"WindowClass_2";
   bool visible = true;
   LONG_PTR caption_bits = WS_CAPTION;  // WS_CAPTION, WS_DLGFRAME alone, or 0
-  bool maximized = true;
-  bool menu = true;
-  bool tool_bar = true;
-  bool file_tab_bar = true;
+  bool maximized = true, menu = true, tool_bar = true, file_tab_bar = true;
   intptr_t file_tab_bar_id = 1;  // the "PB_ID" property; 0 sets none
   bool splitter = true;          // splitter 5; without it the log splitter sits on the main window
   intptr_t splitter_id = 5;
@@ -77,11 +74,7 @@ struct ide_state {
   LONG_PTR style;
   HMENU menu;
   HANDLE menu_property;
-  bool tool_bar_visible;
-  bool file_tab_bar_visible;
-  bool maximized;
-  RECT splitter;     // in the main window's client coordinates
-  RECT tab_control;  // in the splitter's client coordinates
+  bool tool_bar_visible, file_tab_bar_visible, maximized;
   ide_layout layout;
 };
 
@@ -99,14 +92,13 @@ int Scaled(int logical);
 bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name);
 
 struct message_box_seen {
-  std::wstring caption;
-  std::wstring text;
+  std::wstring caption, text;
 };
 
 struct run_options {
   std::wstring folder;  // the child's start folder; empty: this process's
   // Variables to set, or with no value to remove, in the child's environment.
-  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment;
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment = {};
   DWORD timeout_ms = 30000;
   // Called for each new box of the child; false leaves the box open.
   bool (*on_box)(HANDLE process, const message_box_seen& box, void* context) = nullptr;
@@ -117,10 +109,8 @@ struct run_options {
 };
 
 struct process_run {
-  bool started;
-  bool finished;  // false: it was still running at the time-out and was ended
-  DWORD exit_code;
-  DWORD process_id;
+  bool started, finished;  // not finished: still running at the time-out, and ended
+  DWORD exit_code, process_id;
   std::vector<message_box_seen> boxes;
 };
 

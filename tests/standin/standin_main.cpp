@@ -7,10 +7,6 @@
 //                                    handed to SetMenu and a screenshot after each
 //                                    step; with "relayout", also after the IDE hid
 //                                    its error log while in the fullscreen layout
-//   standin_ide monitors             type 1 in and out with the IDE maximized on
-//                                    each monitor in turn; exit code 0 when every
-//                                    monitor gets the same layout, 1 when not, 2
-//                                    with fewer than two monitors
 #include <windows.h>
 
 #include <string>
@@ -23,13 +19,9 @@
 namespace {
 
 void Print(const std::wstring& text) {
-  std::string bytes;
-  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  bytes.resize(static_cast<size_t>(size));
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  bytes += "\n";
+  const std::string line = Narrow(text) + "\n";  // the demo's text is ASCII
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 void PrintRun(const process_run& run) {
@@ -66,8 +58,7 @@ void SaveScreenshot(const std::wstring& path) {
 }
 
 int Hold() {
-  standin_ide* ide = StartStandinIde({});
-  Print(L"main_window=" + std::to_wstring(reinterpret_cast<intptr_t>(WindowsOf(ide).main_window)));
+  StartStandinIde({});
   Sleep(INFINITE);
   return 0;
 }
@@ -104,8 +95,7 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   configuration.panel = panel == L"left" ? panel_side::left : panel == L"none" ? panel_side::none : panel_side::right;
   scratch_folder tool_folder;
   const std::wstring tool = InstallTool(tool_folder.path);
-  run_options options;
-  options.folder = tool_folder.path;
+  const run_options options{.folder = tool_folder.path};
   standin_ide* ide = nullptr;
   int shot = 0;
   auto picture = [&](const wchar_t* name) {
@@ -125,7 +115,8 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
     for (bool entering : {true, false}) {
       Print(std::wstring(L"Corvalin.exe ") + argument + (entering ? L"  (enters)" : L"  (leaves)"));
       const uint64_t mark = RelayTraceMark();
-      const process_run run = RunProcess(tool, argument, options);
+      const process_run run = LaunchTool(ide, tool, argument, {}, options);
+      IdeDoes(ide, ide_event::settled);
       PrintRun(run);
       Print(L"  " + DescribeIdeState(ReadIdeState(w)));
       PrintHandlesIni(tool_folder.path);
@@ -143,67 +134,6 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   return 0;
 }
 
-BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  GetMonitorInfoW(monitor, &info);
-  reinterpret_cast<std::vector<RECT>*>(list)->push_back(info.rcMonitor);
-  return TRUE;
-}
-
-std::wstring Describe(const RECT& r) {
-  return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L")-(" + std::to_wstring(r.right) + L", " +
-         std::to_wstring(r.bottom) + L")";
-}
-
-// Type 1 in and out with the IDE on each monitor. The layout inside the window
-// must not depend on where the window is: the splitter at the same place on
-// every monitor, and the tools panel's first tab header at the same place
-// from the monitor's top right corner and on the screen.
-int Monitors() {
-  std::vector<RECT> monitors;
-  EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
-  for (const RECT& m : monitors) Print(L"monitor " + Describe(m));
-  if (monitors.size() < 2) {
-    Print(L"fewer than two monitors: nothing to compare");
-    return 2;
-  }
-  scratch_folder tool_folder;
-  const std::wstring tool = InstallTool(tool_folder.path);
-  run_options options;
-  options.folder = tool_folder.path;
-  bool all_right = true;
-  std::vector<POINT> places;
-  for (const RECT& m : monitors) {
-    ide_options placement;
-    placement.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440};
-    standin_ide* ide = StartStandinIde(placement);
-    const ide_window_set& windows = WindowsOf(ide);
-    RECT frame{};
-    GetWindowRect(windows.main_window, &frame);
-    Print(L"IDE on monitor " + Describe(m) + L", window " + Describe(frame));
-    process_run in = RunProcess(tool, L"/fullscreentype=1", options);
-    IdeDoes(ide, ide_event::settled);
-    const ide_state inside = ReadIdeState(windows);
-    const RECT header = FirstTabHeader(windows.tab_control), seen = SeenPart(windows.tab_control);
-    Print(L"  entered: " + DescribeIdeState(inside) + L", first tab header " + Describe(header));
-    process_run out = RunProcess(tool, L"/fullscreentype=1", options);
-    IdeDoes(ide, ide_event::settled);
-    const ide_state after = ReadIdeState(windows);
-    Print(L"  left:    " + DescribeIdeState(after));
-    const POINT place{header.right - m.right, header.top - m.top};
-    const bool right = in.exit_code == 0 && out.exit_code == 0 && in.boxes.empty() && out.boxes.empty() &&
-                       header.top >= seen.top && header.bottom <= seen.bottom && inside.splitter.top == -25 &&
-                       (after.style & WS_BORDER) && after.tool_bar_visible && after.maximized &&
-                       (places.empty() || (place.x == places[0].x && place.y == places[0].y));
-    Print(right ? L"  same layout, the panel's tabs in sight" : L"  WRONG layout on this monitor");
-    all_right = all_right && right;
-    places.push_back(place);
-    StopStandinIde(ide);
-  }
-  return all_right ? 0 : 1;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -215,7 +145,6 @@ int wmain(int argc, wchar_t** argv) {
     arguments.resize(3);
     return Demo(arguments[0], arguments[1], arguments[2] == L"relayout");
   }
-  if (mode == L"monitors") return Monitors();
-  Print(L"usage: standin_ide hold | demo SHOTS_FOLDER [right|left|none] [relayout] | monitors");
+  Print(L"usage: standin_ide hold | demo SHOTS_FOLDER [right|left|none] [relayout]");
   return 2;
 }
