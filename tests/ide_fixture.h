@@ -30,19 +30,11 @@ class WithStandinIde : public ::testing::Test {
     return StartIde(options);
   }
   // Started in the tool's own folder, as the IDE usually starts it.
-  run_options InToolFolder() const {
-    run_options options;
-    options.folder = folder.path;
-    return options;
-  }
-  // Started as the IDE starts its tools; the IDE has then handled what the run
-  // sent and posted it.
-  process_run RunTool(const std::wstring& arguments, run_options options) {
+  run_options InToolFolder() const { return {.folder = folder.path}; }
+  // Started as the IDE starts its tools.
+  process_run RunTool(const std::wstring& arguments, const run_options& options) {
     last_run_trace = RelayTraceMark();
-    if (!ide) return RunProcess(tool, arguments, options);
-    const process_run run = LaunchTool(ide, tool, arguments, setting, options);
-    IdeDoes(ide, ide_event::settled);
-    return run;
+    return ide ? LaunchTool(ide, tool, arguments, setting, options) : RunProcess(tool, arguments, options);
   }
   process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {
     run_options options = InToolFolder();

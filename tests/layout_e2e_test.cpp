@@ -54,76 +54,69 @@ class Layouts : public WithStandinIde {
 // a fresh IDE whose queued size event waits: first what the tool's moves give,
 // then, after the IDE's own layout, what leaving gives.
 TEST_F(Layouts, EachConfigurationInAndOut) {
-  const struct {
-    const char* label;
-    panel_side panel;
-    bool tool_bar;
-  } configurations[] = {
-      {"panel right", panel_side::right, true},  {"panel left", panel_side::left, true},
-      {"no panel", panel_side::none, true},      {"panel right, no tool bar", panel_side::right, false},
-      {"panel left, no tool bar", panel_side::left, false}, {"no panel, no tool bar", panel_side::none, false},
-  };
+  const panel_side sides[] = {panel_side::right, panel_side::left, panel_side::none};
   const int tab_bar = Scaled(25);
   RecordProperty("file_tab_bar", tab_bar);
-  for (const auto& c : configurations) {
-    for (const bool one : {true, false}) {
-      SCOPED_TRACE(std::string(c.label) + (one ? ", type 1" : ", type 2"));
-      const ide_window_set& w = RestartIde({.panel = c.panel, .show_tool_bar = c.tool_bar,
-                                           .size_event = queued_size_event::held});
-      DeleteFileW((folder.path + L"Handles.ini").c_str());
-      const ide_state before = State();
-      const int tool_bar = c.tool_bar ? Height(before.layout.tool_bar) : 0;
-      const bool side = c.panel != panel_side::none;
-      ASSERT_EQ(Seen(w.tool_bar), c.tool_bar);
-      ASSERT_EQ(TabHeadersSeen(w), side);
-      ASSERT_TRUE(Quietly(Press(L""))) << "no argument: the windows found, nothing changed";
-      EXPECT_TRUE(State().style == before.style && State().menu == w.menu);
-      EXPECT_TRUE(SameLayout(before.layout, State().layout, side));
-      EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
-      ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
-      const ide_state in = State();
-      EXPECT_EQ(in.style, before.style & ~WS_BORDER) << "only the border bit changes";
-      EXPECT_EQ(in.menu, nullptr);
-      EXPECT_EQ(in.menu_property, w.menu);
-      EXPECT_EQ(Seen(w.tool_bar), !one && c.tool_bar);
-      EXPECT_EQ(Seen(w.file_tab_bar), !one);
-      EXPECT_EQ(TabHeadersSeen(w), side);
-      if (one && side) {
-        // Under Wine above 100 %, the file tab bar's place shows above the editor.
-        EXPECT_EQ(FirstLineFromTop(w), tab_bar - ToolPixels(25)) << "the editor's first line at the top of the screen";
-        EXPECT_EQ(in.layout.splitter.top, -ToolPixels(25));
-        const RECT seen = SeenPart(w.splitter), splitter = in.layout.splitter;
-        if (ToolPixels(96) == Scaled(96)) {  // Wine above 100 % narrows it by its scaling
-          EXPECT_LT(seen.right - seen.left, splitter.right - splitter.left) << "as wide as the window with its frame";
-        }
-      } else if (side) {
-        EXPECT_EQ(in.layout.splitter.top, ToolPixels(30));
-        EXPECT_EQ(FirstLineFromTop(w), ToolPixels(30) + tab_bar) << "the file tab bar right above the editor";
-      } else {
-        // Splitter 5 is hidden: the tool's move shows nowhere. The IDE's layout
-        // of the borderless window stays, with strips where hidden bars are.
-        EXPECT_FALSE(Seen(w.splitter));
-        EXPECT_EQ(in.layout.log_splitter.top, tool_bar);
-        EXPECT_EQ(FirstLineFromTop(w), tool_bar + tab_bar);
+  for (int i = 0; i < 12; ++i) {  // each side of the panel, with and without the tool bar, type 1 and type 2
+    const panel_side panel = sides[i / 4];
+    const bool shows_tool_bar = i / 2 % 2 == 0, one = i % 2 == 0;
+    SCOPED_TRACE(::testing::Message() << "panel " << (i < 4 ? "right" : i < 8 ? "left" : "none") << ", tool bar "
+                                      << shows_tool_bar << ", type " << (one ? 1 : 2));
+    const ide_window_set& w = RestartIde({.panel = panel, .show_tool_bar = shows_tool_bar,
+                                         .size_event = queued_size_event::held});
+    DeleteFileW((folder.path + L"Handles.ini").c_str());
+    const ide_state before = State();
+    const int tool_bar = shows_tool_bar ? Height(before.layout.tool_bar) : 0;
+    const bool side = panel != panel_side::none;
+    ASSERT_EQ(Seen(w.tool_bar), shows_tool_bar);
+    ASSERT_EQ(TabHeadersSeen(w), side);
+    ASSERT_TRUE(Quietly(Press(L""))) << "no argument: the windows found, nothing changed";
+    EXPECT_TRUE(State().style == before.style && State().menu == w.menu);
+    EXPECT_TRUE(SameLayout(before.layout, State().layout, side));
+    EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
+    ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
+    const ide_state in = State();
+    EXPECT_EQ(in.style, before.style & ~WS_BORDER) << "only the border bit changes";
+    EXPECT_EQ(in.menu, nullptr);
+    EXPECT_EQ(in.menu_property, w.menu);
+    EXPECT_EQ(Seen(w.tool_bar), !one && shows_tool_bar);
+    EXPECT_EQ(Seen(w.file_tab_bar), !one);
+    EXPECT_EQ(TabHeadersSeen(w), side);
+    if (one && side) {
+      // Under Wine above 100 %, the file tab bar's place shows above the editor.
+      EXPECT_EQ(FirstLineFromTop(w), tab_bar - ToolPixels(25)) << "the editor's first line at the top of the screen";
+      EXPECT_EQ(in.layout.splitter.top, -ToolPixels(25));
+      const RECT seen = SeenPart(w.splitter), splitter = in.layout.splitter;
+      if (ToolPixels(96) == Scaled(96)) {  // Wine above 100 % narrows it by its scaling
+        EXPECT_LT(seen.right - seen.left, splitter.right - splitter.left) << "as wide as the window with its frame";
       }
-      const std::string recorded = HandlesIni();
-      IdeDoes(ide, ide_event::queued_size_event);
-      ASSERT_TRUE(Quietly(Press(one ? TypeTwo : TypeOne)));
-      IdeDoes(ide, ide_event::queued_size_event);
-      const ide_state out = State();
-      EXPECT_EQ(out.style, before.style);
-      EXPECT_TRUE(out.maximized);
-      EXPECT_EQ(out.menu_property, nullptr) << "the kept handle is removed after the restore";
-      EXPECT_TRUE(HandedBackMenu(w));
-      EXPECT_TRUE(SameLayout(before.layout, out.layout, side)) << Narrow(DescribeIdeState(out));
-      EXPECT_TRUE(Seen(w.file_tab_bar));
-      EXPECT_EQ(HandlesIni(), recorded) << "leaving writes nothing";
-      EXPECT_FALSE(Exists(source.path + L"Handles.ini")) << "kept in the tool's folder";
-      // The tool shows the tool bar, which the IDE's setting hid, over the file tab bar.
-      RECT overlap{};
-      EXPECT_TRUE(Seen(w.tool_bar));
-      EXPECT_EQ(IntersectRect(&overlap, &out.layout.tool_bar, &out.layout.file_tab_bar), !c.tool_bar);
+    } else if (side) {
+      EXPECT_EQ(in.layout.splitter.top, ToolPixels(30));
+      EXPECT_EQ(FirstLineFromTop(w), ToolPixels(30) + tab_bar) << "the file tab bar right above the editor";
+    } else {
+      // Splitter 5 is hidden: the tool's move shows nowhere. The IDE's layout
+      // of the borderless window stays, with strips where hidden bars are.
+      EXPECT_FALSE(Seen(w.splitter));
+      EXPECT_EQ(in.layout.log_splitter.top, tool_bar);
+      EXPECT_EQ(FirstLineFromTop(w), tool_bar + tab_bar);
     }
+    const std::string recorded = HandlesIni();
+    IdeDoes(ide, ide_event::queued_size_event);
+    ASSERT_TRUE(Quietly(Press(one ? TypeTwo : TypeOne)));
+    IdeDoes(ide, ide_event::queued_size_event);
+    const ide_state out = State();
+    EXPECT_EQ(out.style, before.style);
+    EXPECT_TRUE(out.maximized);
+    EXPECT_EQ(out.menu_property, nullptr) << "the kept handle is removed after the restore";
+    EXPECT_TRUE(HandedBackMenu(w));
+    EXPECT_TRUE(SameLayout(before.layout, out.layout, side)) << Narrow(DescribeIdeState(out));
+    EXPECT_TRUE(Seen(w.file_tab_bar));
+    EXPECT_EQ(HandlesIni(), recorded) << "leaving writes nothing";
+    EXPECT_FALSE(Exists(source.path + L"Handles.ini")) << "kept in the tool's folder";
+    // The tool shows the tool bar, which the IDE's setting hid, over the file tab bar.
+    RECT overlap{};
+    EXPECT_TRUE(Seen(w.tool_bar));
+    EXPECT_EQ(IntersectRect(&overlap, &out.layout.tool_bar, &out.layout.file_tab_bar), !shows_tool_bar);
   }
 }
 

@@ -180,9 +180,10 @@ HWND MakeToolBar(HWND parent, bool shown) {
 
 HWND MakeTabControl(HWND parent, intptr_t pb_id) {
   HWND tabs = Child(WC_TABCONTROLW, WS_VISIBLE | TCS_MULTILINE, parent, pb_id);
-  for (const wchar_t* name : {L"Templates", L"Issues", L"Explorer", L"Project", L"Procedures"}) {
+  int index = 0;
+  for (const wchar_t* name : {L"Procedures", L"Project", L"Explorer", L"Issues", L"Templates"}) {
     TCITEMW item{TCIF_TEXT, 0, 0, const_cast<wchar_t*>(name), 0, 0, 0};
-    SendMessageW(tabs, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(tabs, TCM_INSERTITEMW, index++, reinterpret_cast<LPARAM>(&item));
   }
   return tabs;
 }
@@ -316,12 +317,8 @@ std::wstring EnvironmentBlock(const run_options& options) {
     changes.insert(changes.begin(), {L"WINEDEBUG", RelayTraceDebugSetting});  // the options may set it again
   }
   for (const auto& [name, value] : changes) {
-    std::wstring prefix = name + L"=";
-    for (auto it = entries.begin(); it != entries.end();) {
-      bool same = it->size() >= prefix.size() && CompareStringOrdinal(it->c_str(), static_cast<int>(prefix.size()),
-                                                                      prefix.c_str(), -1, TRUE) == CSTR_EQUAL;
-      it = same ? entries.erase(it) : it + 1;
-    }
+    const std::wstring prefix = name + L"=";
+    std::erase_if(entries, [&](const std::wstring& e) { return _wcsnicmp(e.c_str(), prefix.c_str(), prefix.size()) == 0; });
     if (value) entries.push_back(prefix + *value);
   }
   std::wstring result;

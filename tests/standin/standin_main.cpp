@@ -29,11 +29,6 @@ void PrintRun(const process_run& run) {
   Print(L"  exit code " + std::to_wstring(run.exit_code) + (run.finished ? L"" : L" (ended after the time-out)"));
 }
 
-void Repaint(void* context) {
-  RedrawWindow(static_cast<HWND>(context), nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
 // Saves the whole screen as a 24-bit BMP.
 void SaveScreenshot(const std::wstring& path) {
   int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
@@ -55,12 +50,6 @@ void SaveScreenshot(const std::wstring& path) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-}
-
-int Hold() {
-  StartStandinIde({});
-  Sleep(INFINITE);
-  return 0;
 }
 
 std::wstring Decimal(const void* handle) { return std::to_wstring(reinterpret_cast<intptr_t>(handle)); }
@@ -88,10 +77,13 @@ void PrintMenuCalls(const process_run& run, uint64_t mark, const ide_window_set&
 }
 
 // Each cycle on a fresh stand-in IDE: under Wine the first one keeps no menu,
-// and the second entering run would have none to record. With "relayout", the
-// IDE hides its error log while in the fullscreen layout, a layout of its own.
+// and the second entering run would have none to record. The IDE's queued size
+// event waits until after each run (taken at once it may come after the tool's
+// moves and undo them: the IDE's own layout in the borderless window, which
+// "relayout" shows, the IDE hiding its error log while in the fullscreen layout).
 int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   ide_options configuration;
+  configuration.size_event = queued_size_event::held;
   configuration.panel = panel == L"left" ? panel_side::left : panel == L"none" ? panel_side::none : panel_side::right;
   scratch_folder tool_folder;
   const std::wstring tool = InstallTool(tool_folder.path);
@@ -100,7 +92,9 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   int shot = 0;
   auto picture = [&](const wchar_t* name) {
     const ide_window_set& w = WindowsOf(ide);
-    RunOnIdeThread(ide, Repaint, w.main_window);
+    RunOnIdeThread(ide, [](void* window) {
+      RedrawWindow(static_cast<HWND>(window), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    }, w.main_window);
     Sleep(700);  // let the X server draw before the picture is taken
     SaveScreenshot(shots + std::to_wstring(shot++) + L"-" + name + L".bmp");
   };
@@ -140,7 +134,10 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::wstring> arguments(argv + 1, argv + argc);
   std::wstring mode = arguments.empty() ? L"" : arguments[0];
   if (!arguments.empty()) arguments.erase(arguments.begin());
-  if (mode == L"hold") return Hold();
+  if (mode == L"hold") {
+    StartStandinIde({});
+    Sleep(INFINITE);  // until the process is ended
+  }
   if (mode == L"demo" && !arguments.empty()) {
     arguments.resize(3);
     return Demo(arguments[0], arguments[1], arguments[2] == L"relayout");
