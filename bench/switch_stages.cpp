@@ -22,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (stage < 2) ExitTool();
   SelectDataDirectory();
   FixWorkingDirectory();
-  CheckRequiredFiles();
+  if (FirstMissingRequiredFile()) ExitTool();
   if (stage < 3) ExitTool();
   const std::wstring command_line = GetCommandLineW();  // the program's path in quotes, the stage, the argument
   layout_argument = FirstArgument(command_line.substr(command_line.find(L'"', 1) + 1));
