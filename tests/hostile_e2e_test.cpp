@@ -14,22 +14,11 @@ namespace {
 enum class layout { untouched, type_1, type_2, border_only };
 
 ::testing::AssertionResult HasLayout(const ide_state& before, const ide_state& now, layout expected) {
-  const bool border = now.style & WS_BORDER, menu = now.menu != nullptr;
-  bool right = false;
-  switch (expected) {
-    case layout::untouched:
-      right = now.style == before.style && now.menu == before.menu && now.tool_bar_visible;
-      break;
-    case layout::type_1:
-      right = !border && !menu && !now.tool_bar_visible && !now.file_tab_bar_visible;
-      break;
-    case layout::type_2:
-      right = !border && !menu && now.tool_bar_visible && now.file_tab_bar_visible;
-      break;
-    case layout::border_only:
-      right = !border && now.menu == before.menu && now.tool_bar_visible && now.file_tab_bar_visible;
-      break;
-  }
+  if (expected == layout::type_1 || expected == layout::type_2) return FullscreenLayout(now, expected == layout::type_1);
+  const bool right = expected == layout::untouched
+                         ? now.style == before.style && now.menu == before.menu && now.tool_bar_visible
+                         : !(now.style & WS_BORDER) && now.menu == before.menu && now.tool_bar_visible &&
+                               now.file_tab_bar_visible;
   if (right) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << Narrow(DescribeIdeState(now));
 }
@@ -324,10 +313,8 @@ TEST_F(HostileSerial, AFaultReportDuringASlowSwitch) {
   tool_in_switch in_switch{w.main_window, started.hThread};
   const unique_handle injector{CreateThread(nullptr, 0, FaultTheToolInItsSwitch, &in_switch, 0, nullptr)};
   press_during_report press{tool, InToolFolder()};
-  run_options run = InToolFolder();
-  run.on_box = PressAgainDuringTheReport;
-  run.context = &press;
-  run.timeout_ms = 20000;  // longer than the switch may take
+  const run_options run{.folder = folder.path, .timeout_ms = 20000,  // longer than the switch may take
+                        .on_box = PressAgainDuringTheReport, .context = &press};
   const process_run report = ResumeAndWait(started, run);
   ASSERT_EQ(report.boxes.size(), 1u);
   EXPECT_EQ(report.boxes[0].caption, L"Fehler");

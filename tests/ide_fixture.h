@@ -20,6 +20,14 @@ inline ::testing::AssertionResult NormalLayout(const ide_state& s) {
   return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s)) << ", kept handle " << s.menu_property;
 }
 
+// The fullscreen layout of type 1, or of type 2 with the bars shown: no border, no menu.
+inline ::testing::AssertionResult FullscreenLayout(const ide_state& s, bool type_1) {
+  if (!(s.style & WS_BORDER) && !s.menu && s.tool_bar_visible != type_1 && s.file_tab_bar_visible != type_1) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s));
+}
+
 class WithStandinIde : public ::testing::Test {
  protected:
   scratch_folder folder;
