@@ -23,13 +23,15 @@ BOOL CALLBACK FindIdeOf(HWND window, LPARAM parameter) {
   return FALSE;
 }
 
-// A second stand-in IDE in a process of its own; waits until its window is up.
-void StartOtherIde(held_process& held) {
+// A second stand-in IDE in a process of its own; waits until its window is up
+// unless made suspended.
+void StartOtherIde(held_process& held, DWORD flags = 0) {
   std::wstring command = L"\"" + BuiltProgram(L"standin_ide.exe") + L"\" hold";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
                              &held.info));
+  if (flags & CREATE_SUSPENDED) return;
   for (ULONGLONG deadline = GetTickCount64() + 20000; !held.main_window && GetTickCount64() < deadline;) {
     EnumWindows(FindIdeOf, reinterpret_cast<LPARAM>(&held));
     if (!held.main_window) Sleep(10);
@@ -71,9 +73,7 @@ TEST_F(ClockSteppedBack, TheProcessOfTheNamedMainWindowIsStillTheParent) {
 using DiscoverySerial = WithStandinIde;
 
 TEST_F(DiscoverySerial, AClassNameInOtherLetterCaseIsNotTaken) {
-  ide_options other_case;
-  other_case.main_class = L"windowclass_2";
-  const ide_window_set& w = StartIde(other_case);
+  const ide_window_set& w = StartIde({.main_class = L"windowclass_2"});
   wchar_t name[32] = {};
   GetClassNameW(w.main_window, name, 32);
   ASSERT_STREQ(name, L"windowclass_2") << "another process holds the class name in its other case";
@@ -101,15 +101,12 @@ TEST_F(Discovery, EachMissingControlHasItsMessage) {
   for (const missing& c : cases) {
     ide_options options;
     c.change(options);
-    StartIde(options);
-    ide_state before = State();
-    EXPECT_TRUE(EndedWithBox(RunTool(L"/fullscreentype=1"), L"Error", c.message)) << Narrow(c.message);
-    ide_state after = State();
-    EXPECT_EQ(after.style, before.style);
-    EXPECT_EQ(after.menu, before.menu);
+    RestartIde(options);
+    const ide_state before = State();
+    EXPECT_TRUE(EndedWithBox(RunTool(TypeOne), L"Error", c.message)) << Narrow(c.message);
+    EXPECT_EQ(State().style, before.style);
+    EXPECT_EQ(State().menu, before.menu);
     EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
-    StopStandinIde(ide);
-    ide = nullptr;
   }
 }
 
@@ -147,34 +144,29 @@ DWORD CycleOneId() {
 // A launcher started the tool and ended; before the tool ran, a newer IDE
 // process took over the launcher's id. That IDE did not start the tool.
 TEST_F(DiscoverySerial, AParentsIdTakenOverByANewerIdeIsNotTheParent) {
-  std::wstring launcher_command = L"\"" + BuiltProgram(L"standin_ide.exe") + L"\" hold";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION launcher{};
-  ASSERT_TRUE(CreateProcessW(nullptr, launcher_command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                             nullptr, &startup, &launcher));
-  SIZE_T size = 0;
-  InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-  std::vector<char> attributes(size);
-  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
-  ASSERT_TRUE(InitializeProcThreadAttributeList(list, 1, 0, &size));
-  ASSERT_TRUE(UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &launcher.hProcess,
-                                        sizeof(HANDLE), nullptr, nullptr));
-  STARTUPINFOEXW tool_startup{};
-  tool_startup.StartupInfo.cb = sizeof tool_startup;
-  tool_startup.lpAttributeList = list;
-  std::wstring tool_command = L"\"" + tool + L"\" /fullscreentype=1";
   PROCESS_INFORMATION started{};
-  ASSERT_TRUE(CreateProcessW(nullptr, tool_command.data(), nullptr, nullptr, FALSE,
-                             CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, folder.path.c_str(),
-                             &tool_startup.StartupInfo, &started));
-  DeleteProcThreadAttributeList(list);
+  DWORD launcher_id = 0;
+  {
+    held_process launcher;  // ended, and its handles closed, at the end of the block
+    StartOtherIde(launcher, CREATE_SUSPENDED);
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attributes(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+    ASSERT_TRUE(InitializeProcThreadAttributeList(list, 1, 0, &size));
+    ASSERT_TRUE(UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &launcher.info.hProcess,
+                                          sizeof(HANDLE), nullptr, nullptr));
+    STARTUPINFOEXW tool_startup{};
+    tool_startup.StartupInfo.cb = sizeof tool_startup;
+    tool_startup.lpAttributeList = list;
+    std::wstring tool_command = L"\"" + tool + L"\" /fullscreentype=1";
+    ASSERT_TRUE(CreateProcessW(nullptr, tool_command.data(), nullptr, nullptr, FALSE,
+                               CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, folder.path.c_str(),
+                               &tool_startup.StartupInfo, &started));
+    DeleteProcThreadAttributeList(list);
+    launcher_id = launcher.info.dwProcessId;
+  }
   const unique_handle tool_process{started.hProcess}, tool_thread{started.hThread};
-  const DWORD launcher_id = launcher.dwProcessId;
-  TerminateProcess(launcher.hProcess, 0);
-  WaitForSingleObject(launcher.hProcess, INFINITE);
-  CloseHandle(launcher.hThread);
-  CloseHandle(launcher.hProcess);
 
   // Walk once round the given-back ids to the launcher's, then up to the one
   // before it: the next process made takes the launcher's id.

@@ -49,9 +49,8 @@ TEST(DisplayScaleSerial, TheConfigurationsAtOneHundredAndFiftyPercent) {
   const std::wstring report = folder.path + L"report.xml";
   {
     const log_pixels scale(144);
-    run_options options;
-    options.environment = {{L"WINEDEBUG", L"-all"}};  // the relay trace for the tool's runs alone
-    options.timeout_ms = 110000;
+    // The relay trace for the tool's runs alone.
+    const run_options options{.folder = {}, .environment = {{L"WINEDEBUG", L"-all"}}, .timeout_ms = 110000};
     ASSERT_TRUE(Quietly(RunProcess(BuiltProgram(L"end_to_end_tests.exe"),
                                    L"--gtest_filter=Layouts.EachConfigurationInAndOut --gtest_output=xml:" + report,
                                    options)));

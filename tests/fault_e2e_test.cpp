@@ -21,10 +21,7 @@ class Faults : public ::testing::Test {
   }
   process_run Run(const std::wstring& program, const std::wstring& arguments,
                   decltype(run_options::on_box) on_box = nullptr) {
-    run_options options;
-    options.folder = folder.path;
-    options.on_box = on_box;
-    return RunProcess(program, arguments, options);
+    return RunProcess(program, arguments, {.folder = folder.path, .on_box = on_box});
   }
   process_run Probe(const std::wstring& mode) { return Run(BuiltProgram(L"fault_probe.exe"), mode); }
   std::string Log() { return ReadBytes(TodaysLog(folder.path + L"Data\\")); }
@@ -150,10 +147,7 @@ TEST_F(FaultsSerial, TheReportNamesWindows11AndWindowsServer2012R2) {
   for (const auto& system : {std::to_array<std::wstring>({L"10.0", L"22631", L"WinNT", L"Windows 11"}),
                              std::to_array<std::wstring>({L"6.3", L"9600", L"ServerNT", L"Windows Server 2012 R2"})}) {
     for (int i = 0; i < 3; ++i) write(i, system[i]);
-    run_options options;
-    options.folder = folder.path;
-    options.on_box = InjectFault;
-    const process_run run = RunProcess(tool, L"/fullscreentype=1", options);
+    const process_run run = Run(tool, L"/fullscreentype=1", InjectFault);
     const std::wstring report = run.boxes.size() == 2 ? run.boxes[1].text : L"";
     EXPECT_NE(report.find(L"\rBetriebssystem: " + system[3] + L"\r"), std::wstring::npos) << Narrow(report);
   }

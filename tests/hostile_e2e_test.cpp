@@ -14,32 +14,12 @@ namespace {
 enum class layout { untouched, type_1, type_2, border_only };
 
 ::testing::AssertionResult HasLayout(const ide_state& before, const ide_state& now, layout expected) {
-  const bool border = now.style & WS_BORDER, menu = now.menu != nullptr;
-  bool right = false;
-  switch (expected) {
-    case layout::untouched:
-      right = now.style == before.style && now.menu == before.menu && now.tool_bar_visible;
-      break;
-    case layout::type_1:
-      right = !border && !menu && !now.tool_bar_visible && !now.file_tab_bar_visible;
-      break;
-    case layout::type_2:
-      right = !border && !menu && now.tool_bar_visible && now.file_tab_bar_visible;
-      break;
-    case layout::border_only:
-      right = !border && now.menu == before.menu && now.tool_bar_visible && now.file_tab_bar_visible;
-      break;
-  }
+  if (expected == layout::type_1 || expected == layout::type_2) return FullscreenLayout(now, expected == layout::type_1);
+  const bool right = expected == layout::untouched
+                         ? now.style == before.style && now.menu == before.menu && now.tool_bar_visible
+                         : !(now.style & WS_BORDER) && now.menu == before.menu && now.tool_bar_visible &&
+                               now.file_tab_bar_visible;
   if (right) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(now));
-}
-
-// Back to the normal layout; under Wine the menu cannot come back from another process.
-::testing::AssertionResult IsNormal(const ide_state& now) {
-  if ((now.style & WS_BORDER) && now.tool_bar_visible && now.file_tab_bar_visible && now.maximized &&
-      !now.menu_property) {
-    return ::testing::AssertionSuccess();
-  }
   return ::testing::AssertionFailure() << Narrow(DescribeIdeState(now));
 }
 
@@ -63,9 +43,22 @@ int64_t RecordedMenu(const std::wstring& file, HWND window) {
 
 }  // namespace
 
-using Hostile = WithStandinIde;
+class Hostile : public WithStandinIde {
+ protected:
+  // A run that ended quietly and left the window in `expected`.
+  ::testing::AssertionResult Switches(const std::wstring& arguments, layout expected, const run_options& options) {
+    const ide_state before = State();
+    const ::testing::AssertionResult quietly = Quietly(RunTool(arguments, options));
+    return quietly ? HasLayout(before, State(), expected) : quietly;
+  }
+  // A run that ended quietly and brought the normal layout back.
+  ::testing::AssertionResult SwitchesBack(const std::wstring& arguments, const run_options& options) {
+    const ::testing::AssertionResult quietly = Quietly(RunTool(arguments, options));
+    return quietly ? BackToNormal() : quietly;
+  }
+};
 // Times measured against an IDE that stops answering: these run alone, so that they hold.
-using HostileSerial = WithStandinIde;
+using HostileSerial = Hostile;
 
 TEST_F(Hostile, CommandLines) {
   const std::wstring prefix = L"\"" + tool + L"\" ";
@@ -94,13 +87,9 @@ TEST_F(Hostile, CommandLines) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     const ide_window_set& w = RestartIde();
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(c.arguments)));
-    EXPECT_TRUE(HasLayout(before, State(), c.expected));
+    ASSERT_TRUE(Switches(c.arguments, c.expected, InToolFolder()));
     if (c.expected != layout::untouched) {
-      ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-      EXPECT_TRUE(IsNormal(State()));
-      EXPECT_TRUE(HandedBackMenu());
+      ASSERT_TRUE(SwitchesBack(TypeOne, InToolFolder()));
     }
     EXPECT_EQ(RecordedMenu(folder.path + L"Handles.ini", w.main_window),
               c.expected == layout::untouched ? -1 : reinterpret_cast<intptr_t>(w.menu));
@@ -134,14 +123,10 @@ TEST_F(Hostile, HandlesIniContents) {
     const ide_window_set& w = RestartIde();
     const std::string original = c.content(w.main_window);
     WriteBytes(file, original);
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-    EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
+    ASSERT_TRUE(Switches(TypeTwo, layout::type_2, InToolFolder()));
     EXPECT_EQ(RecordedMenu(file, w.main_window), reinterpret_cast<intptr_t>(w.menu));
     EXPECT_GE(FileSize(file), static_cast<int64_t>(original.size()) / 2) << "the content was kept, not cut";
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-    EXPECT_TRUE(IsNormal(State()));
-    EXPECT_TRUE(HandedBackMenu());
+    ASSERT_TRUE(SwitchesBack(TypeTwo, InToolFolder()));
   }
   // The duplicates after the first group stay as they were.
   const std::string saved = ReadBytes(file);
@@ -157,45 +142,22 @@ TEST_F(Hostile, HandlesIniThatCannotBeUsed) {
     SCOPED_TRACE("a folder of that name");
     RestartIde();
     ASSERT_TRUE(CreateDirectoryW(file.c_str(), nullptr));
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-    EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-    EXPECT_TRUE(IsNormal(State()));
-    EXPECT_TRUE(HandedBackMenu()) << "from the window property";
+    ASSERT_TRUE(Switches(TypeOne, layout::type_1, InToolFolder()));
+    ASSERT_TRUE(SwitchesBack(TypeOne, InToolFolder())) << "from the window property";
     EXPECT_TRUE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     RemoveDirectoryW(file.c_str());
-  }
-  {
-    SCOPED_TRACE("held open by another process without sharing");
-    RestartIde();
-    WriteBytes(file, original);
-    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-    EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-    EXPECT_TRUE(IsNormal(State()));
-    EXPECT_TRUE(HandedBackMenu());
-    CloseHandle(held);
-    EXPECT_EQ(ReadBytes(file), original);
   }
   {
     SCOPED_TRACE("read-only attribute");
     const ide_window_set& w = RestartIde();
     WriteBytes(file, original);
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-    EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
+    ASSERT_TRUE(Switches(TypeTwo, layout::type_2, InToolFolder()));
     // Windows keeps the file as it was; Wine, run as root, writes it anyway.
     const std::string now = ReadBytes(file);
     EXPECT_TRUE(now == original || RecordedMenu(file, w.main_window) == reinterpret_cast<intptr_t>(w.menu));
     EXPECT_EQ(now.substr(0, original.size()), original) << "what was there stays";
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-    EXPECT_TRUE(IsNormal(State()));
-    EXPECT_TRUE(HandedBackMenu());
+    ASSERT_TRUE(SwitchesBack(TypeTwo, InToolFolder()));
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 }
@@ -214,14 +176,9 @@ TEST_F(Hostile, Environments) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     RestartIde();
-    run_options options = InToolFolder();
-    options.environment = {{L"APPDATA", c.appdata}};
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1", options)));
-    EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1", options)));
-    EXPECT_TRUE(IsNormal(State()));
-    EXPECT_TRUE(HandedBackMenu());
+    const run_options options{.folder = folder.path, .environment = {{L"APPDATA", c.appdata}}};
+    ASSERT_TRUE(Switches(TypeOne, layout::type_1, options));
+    ASSERT_TRUE(SwitchesBack(TypeOne, options));
   }
 }
 
@@ -232,62 +189,40 @@ TEST_F(Hostile, FoldersThatCannotBeWritten) {
   {
     SCOPED_TRACE("started in a folder that cannot be written");
     RestartIde();
-    run_options options;
-    options.folder = L"U:\\start\\";
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", options)));
-    EXPECT_TRUE(HasLayout(before, State(), layout::type_2));
+    ASSERT_TRUE(Switches(TypeTwo, layout::type_2, {.folder = L"U:\\start\\"}));
     EXPECT_TRUE(Exists(folder.path + L"Handles.ini")) << "in the tool's own folder";
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", options)));
-    EXPECT_TRUE(IsNormal(State()));
-    EXPECT_TRUE(HandedBackMenu());
+    ASSERT_TRUE(SwitchesBack(TypeTwo, {.folder = L"U:\\start\\"}));
   }
   {
     SCOPED_TRACE("started in a folder that cannot be written and holds a Corvalin.exe");
     RestartIde();
     DeleteFileW((folder.path + L"Handles.ini").c_str());
-    run_options options;
-    options.folder = L"U:\\";
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", options)));
-    EXPECT_TRUE(HasLayout(before, State(), layout::type_2)) << "that folder stays the working folder";
+    ASSERT_TRUE(Switches(TypeTwo, layout::type_2, {.folder = L"U:\\"})) << "that folder stays the working folder";
     EXPECT_FALSE(Exists(L"U:\\Handles.ini"));
     EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", options)));
-    EXPECT_TRUE(IsNormal(State()));
-    EXPECT_TRUE(HandedBackMenu()) << "from the window property";
+    ASSERT_TRUE(SwitchesBack(TypeTwo, {.folder = L"U:\\"})) << "from the window property";
   }
   {
     SCOPED_TRACE("the tool kept in a folder that cannot be written");
     tool = L"U:\\Corvalin.exe";
     RestartIde();
-    const ide_state before = State();
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-    EXPECT_TRUE(HasLayout(before, State(), layout::type_1));
+    ASSERT_TRUE(Switches(TypeOne, layout::type_1, InToolFolder()));
     EXPECT_FALSE(Exists(L"U:\\Handles.ini"));
-    ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-    EXPECT_TRUE(IsNormal(State()));
-    EXPECT_TRUE(HandedBackMenu()) << "from the window property";
+    ASSERT_TRUE(SwitchesBack(TypeOne, InToolFolder())) << "from the window property";
   }
 }
 
 TEST_F(Hostile, TheMainWindowDestroyedWhileTheToolRuns) {
-  ide_options options;
-  options.destroy_at_style_change = true;
-  const ide_window_set& w = StartIde(options);
+  const ide_window_set& w = StartIde({.destroy_at_style_change = true});
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   EXPECT_FALSE(IsWindow(w.main_window));
 }
 
 TEST_F(HostileSerial, AnIdeThatStopsHandlingMessagesForAWhile) {
-  ide_options options;
-  options.pause_at_style_change_ms = 2000;
-  StartIde(options);
-  const ide_state before = State();
+  StartIde({.pause_at_style_change_ms = 2000});
   const ULONGLONG start = GetTickCount64();
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  EXPECT_GE(GetTickCount64() - start, 2000u) << "the tool waited for the IDE";
-  EXPECT_TRUE(HasLayout(before, State(), layout::type_1)) << "and finished the switch";
+  ASSERT_TRUE(Switches(TypeOne, layout::type_1, InToolFolder())) << "the tool finished the switch";
+  EXPECT_GE(GetTickCount64() - start, 2000u) << "and waited for the IDE";
 }
 
 TEST_F(HostileSerial, AnIdeThatDoesNotAnswerIsLeftAlone) {
@@ -295,7 +230,7 @@ TEST_F(HostileSerial, AnIdeThatDoesNotAnswerIsLeftAlone) {
   const ide_state before = State();
   PauseIde(ide, 8000);  // longer than the tool waits for an answer
   const ULONGLONG start = GetTickCount64();
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
+  ASSERT_TRUE(Quietly(RunTool(TypeOne)));
   const ULONGLONG waited = GetTickCount64() - start;
   EXPECT_GE(waited, 4500u);
   EXPECT_LT(waited, 7500u) << "the tool gave up before the IDE came back";
@@ -305,9 +240,7 @@ TEST_F(HostileSerial, AnIdeThatDoesNotAnswerIsLeftAlone) {
 }
 
 TEST_F(HostileSerial, AnIdeThatStopsForGoodInTheMiddleDoesNotHoldTheTool) {
-  ide_options options;
-  options.pause_at_style_change_ms = 20000;  // longer than the switch may take
-  StartIde(options);
+  StartIde({.pause_at_style_change_ms = 20000});  // longer than the switch may take
   const ULONGLONG start = GetTickCount64();
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   const ULONGLONG waited = GetTickCount64() - start;
@@ -318,16 +251,13 @@ TEST_F(HostileSerial, AnIdeThatStopsForGoodInTheMiddleDoesNotHoldTheTool) {
 // Each style change keeps the IDE busy for 8 s: the second of two presses at
 // once waits that long for its turn, then needs as long again for its switch.
 TEST_F(HostileSerial, APressWhoseTurnComesLateFinishesItsSwitch) {
-  ide_options options;
-  options.pause_at_style_change_ms = 8000;
-  StartIde(options);
+  StartIde({.pause_at_style_change_ms = 8000});
   last_run_trace = RelayTraceMark();
   const std::vector<std::wstring> presses(2, L"/fullscreentype=1");
   for (const process_run& run : RunProcessesAtOnce(tool, presses, InToolFolder())) {
     EXPECT_TRUE(Quietly(run));
   }
-  EXPECT_TRUE(IsNormal(State()));
-  EXPECT_TRUE(HandedBackMenu());
+  EXPECT_TRUE(BackToNormal());
 }
 
 namespace {
@@ -372,9 +302,7 @@ bool PressAgainDuringTheReport(HANDLE, const message_box_seen& box, void* contex
 // A run faults in the middle of its switch: its report gives the turn up at
 // once, and the switch's time limit does not take the report away.
 TEST_F(HostileSerial, AFaultReportDuringASlowSwitch) {
-  ide_options options;
-  options.pause_at_style_change_ms = 3000;
-  const ide_window_set& w = StartIde(options);
+  const ide_window_set& w = StartIde({.pause_at_style_change_ms = 3000});
   std::wstring command = L"\"" + tool + L"\" /fullscreentype=1";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -385,14 +313,12 @@ TEST_F(HostileSerial, AFaultReportDuringASlowSwitch) {
   tool_in_switch in_switch{w.main_window, started.hThread};
   const unique_handle injector{CreateThread(nullptr, 0, FaultTheToolInItsSwitch, &in_switch, 0, nullptr)};
   press_during_report press{tool, InToolFolder()};
-  run_options run = InToolFolder();
-  run.on_box = PressAgainDuringTheReport;
-  run.context = &press;
-  run.timeout_ms = 20000;  // longer than the switch may take
+  const run_options run{.folder = folder.path, .timeout_ms = 20000,  // longer than the switch may take
+                        .on_box = PressAgainDuringTheReport, .context = &press};
   const process_run report = ResumeAndWait(started, run);
   ASSERT_EQ(report.boxes.size(), 1u);
   EXPECT_EQ(report.boxes[0].caption, L"Fehler");
   EXPECT_FALSE(report.finished) << "the report was still up when the test ended the tool";
   EXPECT_TRUE(Quietly(press.run));
-  EXPECT_TRUE(IsNormal(State())) << "the next press, while the report was up, brought the normal layout back";
+  EXPECT_TRUE(NormalLayout(State())) << "the next press, while the report was up, brought the normal layout back";
 }

@@ -8,6 +8,26 @@
 #include "standin/standin_ide.h"
 #include "test_support.h"
 
+constexpr const wchar_t* TypeOne = L"/fullscreentype=1";
+constexpr const wchar_t* TypeTwo = L"/fullscreentype=2";
+
+// The normal layout, maximized, the kept handle removed; the menu aside.
+inline ::testing::AssertionResult NormalLayout(const ide_state& s) {
+  if ((s.style & WS_BORDER) && (s.style & WS_DLGFRAME) && s.tool_bar_visible && s.file_tab_bar_visible &&
+      s.maximized && !s.menu_property) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s)) << ", kept handle " << s.menu_property;
+}
+
+// The fullscreen layout of type 1, or of type 2 with the bars shown: no border, no menu.
+inline ::testing::AssertionResult FullscreenLayout(const ide_state& s, bool type_1) {
+  if (!(s.style & WS_BORDER) && !s.menu && s.tool_bar_visible != type_1 && s.file_tab_bar_visible != type_1) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s));
+}
+
 class WithStandinIde : public ::testing::Test {
  protected:
   scratch_folder folder;
@@ -59,6 +79,12 @@ class WithStandinIde : public ::testing::Test {
                                          << "), not the menu " << w.menu;
   }
   ::testing::AssertionResult HandedBackMenu() const { return HandedBackMenu(WindowsOf(ide)); }
+  // The window `w` in the normal layout after a leaving run that HandedBackMenu.
+  ::testing::AssertionResult BackToNormal(const ide_window_set& w) const {
+    const ::testing::AssertionResult layout = NormalLayout(ReadIdeState(w));
+    return layout ? HandedBackMenu(w) : layout;
+  }
+  ::testing::AssertionResult BackToNormal() const { return BackToNormal(WindowsOf(ide)); }
 };
 
 // A run that ended by itself with exit code 0 and showed no box.

@@ -1,18 +1,5 @@
+#include "handle.h"
 #include "ide_fixture.h"
-
-namespace {
-
-// The normal layout, as after leaving; the menu is checked by HandedBackMenu.
-void ExpectNormalLayout(const ide_state& s) {
-  EXPECT_NE(s.style & WS_BORDER, 0);
-  EXPECT_NE(s.style & WS_DLGFRAME, 0);
-  EXPECT_TRUE(s.tool_bar_visible);
-  EXPECT_TRUE(s.file_tab_bar_visible);
-  EXPECT_TRUE(s.maximized);
-  EXPECT_EQ(s.menu_property, nullptr) << "the kept handle is removed after the restore";
-}
-
-}  // namespace
 
 using Switch = WithStandinIde;
 
@@ -61,13 +48,11 @@ TEST_F(Switch, TwoWindowsKeepTwoGroups) {
   EXPECT_EQ(ReadIdeState(a).menu_property, a.menu);
   EXPECT_EQ(ReadIdeState(b).menu_property, b.menu);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-  ExpectNormalLayout(ReadIdeState(b));
-  EXPECT_TRUE(HandedBackMenu(b));
+  EXPECT_TRUE(BackToNormal(b));
   RunOnIdeThread(second, Hide, b.main_window);
   RunOnIdeThread(ide, Show, a.main_window);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  ExpectNormalLayout(ReadIdeState(a));
-  EXPECT_TRUE(HandedBackMenu(a));
+  EXPECT_TRUE(BackToNormal(a));
   StopStandinIde(second);
 }
 
@@ -76,26 +61,29 @@ TEST_F(Switch, LeavingAfterHandlesIniWasDeleted) {
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   ASSERT_TRUE(DeleteFileW((folder.path + L"Handles.ini").c_str()));
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  ExpectNormalLayout(State());
-  EXPECT_TRUE(HandedBackMenu(w));
+  EXPECT_TRUE(BackToNormal(w));
   EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
 }
 
+// Held open by another process sharing reads only, or nothing: the tool can
+// read it or not, but cannot write it.
 TEST_F(Switch, AHandlesIniThatCannotBeWritten) {
-  const ide_window_set& w = StartIde();
   const std::string stale = "\xEF\xBB\xBF\r\n[1]\r\nMenuHandle = 2\r\n";
-  WriteBytes(folder.path + L"Handles.ini", stale);
-  // Held open for reading without sharing writes: the tool can read it, not write it.
-  HANDLE held = CreateFileW((folder.path + L"Handles.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  EXPECT_EQ(HandlesIni(), stale);
-  EXPECT_EQ(State().menu_property, w.menu) << "the handle is kept on the window instead";
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  ExpectNormalLayout(State());
-  EXPECT_TRUE(HandedBackMenu(w));
-  CloseHandle(held);
+  for (const DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{0}}) {
+    SCOPED_TRACE(share ? "sharing reads" : "sharing nothing");
+    const ide_window_set& w = RestartIde();
+    WriteBytes(folder.path + L"Handles.ini", stale);
+    unique_file held{CreateFileW((folder.path + L"Handles.ini").c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                 0, nullptr)};
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(Quietly(RunTool(TypeOne)));
+    EXPECT_TRUE(FullscreenLayout(State(), true));
+    EXPECT_EQ(State().menu_property, w.menu) << "the handle is kept on the window instead";
+    ASSERT_TRUE(Quietly(RunTool(TypeOne)));
+    EXPECT_TRUE(BackToNormal(w));
+    held.reset();
+    EXPECT_EQ(HandlesIni(), stale);
+  }
 }
 
 TEST_F(Switch, LeavingAfterHandlesIniWasOverwrittenWithAnotherValue) {
@@ -103,16 +91,13 @@ TEST_F(Switch, LeavingAfterHandlesIniWasOverwrittenWithAnotherValue) {
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
   WriteBytes(folder.path + L"Handles.ini", "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, reinterpret_cast<HMENU>(4242)));
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-  ExpectNormalLayout(State());
-  EXPECT_TRUE(HandedBackMenu(w)) << "the handle kept on the window wins over the file";
+  EXPECT_TRUE(BackToNormal(w)) << "the handle kept on the window wins over the file";
 }
 
 // Something else removed the border while the menu is attached: there is no
 // record of a menu, so the menu stays where it is.
 TEST_F(Switch, AFirstPressOnAWindowWithoutBorderKeepsItsMenu) {
-  ide_options options;
-  options.caption_bits = WS_DLGFRAME;
-  const ide_window_set& w = StartIde(options);
+  const ide_window_set& w = StartIde({.caption_bits = WS_DLGFRAME});
   ASSERT_NE(GetMenu(w.main_window), nullptr);
   const uint64_t mark = RelayTraceMark();
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
@@ -122,11 +107,6 @@ TEST_F(Switch, AFirstPressOnAWindowWithoutBorderKeepsItsMenu) {
   EXPECT_EQ(s.menu, w.menu);
   for (const set_menu_call& call : SetMenuCallsSince(mark)) EXPECT_NE(call.menu, nullptr) << "the menu was detached";
 }
-
-namespace {
-constexpr const wchar_t* TypeOne = L"/fullscreentype=1";
-constexpr const wchar_t* TypeTwo = L"/fullscreentype=2";
-}  // namespace
 
 // The IDE starts a run for each press of the shortcut and does not wait for the
 // one before: a double press, or a key held down, starts runs that overlap.
@@ -145,15 +125,12 @@ class Overlapping : public WithStandinIde {
     const bool type_1 = argument == std::wstring(TypeOne);
     EXPECT_TRUE(s.maximized);
     if (starts % 2) {  // border, bars and menu agree on the fullscreen layout
-      EXPECT_EQ(s.style & WS_BORDER, 0);
-      EXPECT_EQ(s.menu, nullptr);
-      EXPECT_EQ(s.tool_bar_visible, !type_1);
-      EXPECT_EQ(s.file_tab_bar_visible, !type_1);
+      EXPECT_TRUE(FullscreenLayout(s, type_1));
       if (!RunningUnderWine()) {
         EXPECT_EQ(s.menu_property, w.menu);
       }
     } else {
-      ExpectNormalLayout(s);
+      EXPECT_TRUE(NormalLayout(s));
       if (!RunningUnderWine()) {
         EXPECT_EQ(s.menu, w.menu);
       }
