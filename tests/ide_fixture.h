@@ -20,9 +20,11 @@ inline ::testing::AssertionResult NormalLayout(const ide_state& s) {
   return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s)) << ", kept handle " << s.menu_property;
 }
 
-// The fullscreen layout of type 1, or of type 2 with the bars shown: no border, no menu.
+// The fullscreen layout of type 1, both bars hidden, or of type 2, the file tab
+// bar shown: no border, no menu.
 inline ::testing::AssertionResult FullscreenLayout(const ide_state& s, bool type_1) {
-  if (!(s.style & WS_BORDER) && !s.menu && s.tool_bar_visible != type_1 && s.file_tab_bar_visible != type_1) {
+  const bool bars = type_1 ? !s.tool_bar_visible && !s.file_tab_bar_visible : s.file_tab_bar_visible;
+  if (!(s.style & WS_BORDER) && !s.menu && bars) {
     return ::testing::AssertionSuccess();
   }
   return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s));

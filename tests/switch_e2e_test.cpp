@@ -19,13 +19,12 @@ TEST_F(Switch, AnotherArgumentClearsOnlyTheBorderAndComesBack) {
 }
 
 TEST_F(Switch, LetterCaseAndQuotesDoNotMatter) {
-  StartIde({.size_event = queued_size_event::held});  // the splitter's place tells the type
+  StartIde();
   ASSERT_TRUE(Quietly(RunTool(L"/FULLSCREENTYPE=2")));
-  EXPECT_EQ(State().layout.splitter.top, 30);
+  EXPECT_TRUE(FullscreenLayout(State(), false));
   ASSERT_TRUE(Quietly(RunTool(L"\"/FullScreenType=1\"")));
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=\"1\" /fullscreentype=2")));
-  EXPECT_EQ(State().layout.splitter.top, -25) << "the first argument chose type 1";
-  EXPECT_FALSE(State().tool_bar_visible);
+  EXPECT_TRUE(FullscreenLayout(State(), true)) << "the first argument chose type 1";
 }
 
 namespace {

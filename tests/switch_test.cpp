@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include "driver/switch.h"
 
@@ -14,29 +15,35 @@ TEST(MenuToRestore, TheHandleKeptOnTheWindowWinsOverTheFile) {
   EXPECT_EQ(MenuToRestore(nullptr, nullptr), nullptr) << "none: an attached menu stays";
 }
 
-TEST(SplitterPlacement, TypeOneFillsTheWindowTypeTwoOnlyMoves) {
-  const RECT maximized = {-8, -8, 1288, 792};
-  auto fields = [](const window_placement& p) { return std::tuple(p.x, p.y, p.width, p.height, p.flags); };
-  const auto one = SplitterPlacement(layout_type::type_1, maximized);
-  ASSERT_TRUE(one.has_value());
-  EXPECT_EQ(fields(*one), std::tuple(0, -25, 1296, 800 - 15, static_cast<UINT>(SWP_NOZORDER | SWP_FRAMECHANGED)));
-  const auto two = SplitterPlacement(layout_type::type_2, maximized);
-  ASSERT_TRUE(two.has_value());
-  EXPECT_EQ(std::tuple(two->x, two->y, two->flags),
-            std::tuple(0, 30, static_cast<UINT>(SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED))) << "keeps its size";
-  EXPECT_FALSE(SplitterPlacement(layout_type::other, maximized).has_value());
+// The client area the window gets is the monitor's width, from `hidden_top`
+// above the monitor's top down to its bottom, whatever the frame around it.
+TEST(TypeOneWindowRect, PutsTheClientAreaOnTheMonitorWithItsTopAboveIt) {
+  const struct {
+    RECT window, client, monitor;
+    int hidden_top;
+  } cases[] = {
+      {{-8, -8, 1288, 808}, {0, 0, 1280, 800}, {0, 0, 1280, 800}, 51},              // maximized, frame off screen
+      {{100, 50, 700, 500}, {104, 73, 696, 480}, {0, 0, 1920, 1080}, 26},          // caption, thin frame, status grip
+      {{-1240, -1020, 0, -200}, {-1232, -1012, -8, -208}, {-1280, -1024, 0, 0}, 76},  // a monitor above and left
+  };
+  for (const auto& c : cases) {
+    const RECT placed = TypeOneWindowRect(c.window, c.client, c.monitor, c.hidden_top);
+    const RECT client = {placed.left + (c.client.left - c.window.left), placed.top + (c.client.top - c.window.top),
+                         placed.right - (c.window.right - c.client.right),
+                         placed.bottom - (c.window.bottom - c.client.bottom)};
+    EXPECT_EQ(std::tuple(client.left, client.top, client.right, client.bottom),
+              std::tuple(c.monitor.left, c.monitor.top - c.hidden_top, c.monitor.right, c.monitor.bottom));
+  }
 }
 
-TEST(TabControlPosition, IsTheScreenPositionOnTheWindowsMonitor) {
-  POINT p = TabControlPosition({100, 600, 900, 730}, {0, 0});
-  EXPECT_EQ(p.x, 100);
-  EXPECT_EQ(p.y, 650);
-  p = TabControlPosition({-1180, 620, -380, 750}, {-1280, 0});
-  EXPECT_EQ(p.x, 100);
-  EXPECT_EQ(p.y, 670);
-  p = TabControlPosition({2020, 400, 2820, 530}, {1920, -200});
-  EXPECT_EQ(p.x, 100);
-  EXPECT_EQ(p.y, 650);
+TEST(BarsToShow, AreThoseVisibleOnEnteringOrBothWithoutARecord) {
+  for (const shown_bars bars : {shown_bars{true, true}, {false, true}, {true, false}, {false, false}}) {
+    const shown_bars back = BarsToShow(ShownBarsRecord(bars));
+    EXPECT_EQ(std::pair(back.tool_bar, back.file_tab_bar), std::pair(bars.tool_bar, bars.file_tab_bar));
+    EXPECT_NE(ShownBarsRecord(bars), nullptr) << "a window property cannot keep 0";
+  }
+  const shown_bars none = BarsToShow(nullptr);
+  EXPECT_TRUE(none.tool_bar && none.file_tab_bar);
 }
 
 TEST(HandleGroupName, IsSignedDecimal) {

@@ -10,14 +10,12 @@ namespace {
 constexpr const wchar_t* HandlesFile = L"Handles.ini";
 constexpr const wchar_t* MenuHandleKey = L"MenuHandle";
 
-constexpr int TypeOneSplitterTop = -25;
-constexpr int TypeOneBottomMargin = 15;
-constexpr int TypeTwoSplitterTop = 30;
-constexpr int TabControlDrop = 50;
-
-constexpr UINT MoveAndSizeFlags = SWP_NOZORDER | SWP_FRAMECHANGED;
-constexpr UINT MoveOnlyFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED;
 constexpr UINT RefreshFrameFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW;
+// A resizable window is held to its maximum tracking size, the monitor's, unless
+// the move skips WM_WINDOWPOSCHANGING; the IDE still gets its WM_SIZE.
+constexpr UINT TallerThanMonitorFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING;
+constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
+constexpr uintptr_t ShownBarsMark = 0x10, ToolBarShown = 1, FileTabBarShown = 2;
 
 void RecordMenuHandle(HWND main_window, HMENU menu) {
   PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups);
@@ -39,17 +37,29 @@ void SetStyleBorder(HWND window, bool border) {
   SetWindowLongPtrW(window, GWL_STYLE, border ? style | WS_BORDER : style & ~static_cast<LONG_PTR>(WS_BORDER));
 }
 
-POINT MonitorOrigin(HWND window) {
+bool HasVisibleStyle(HWND window) { return (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+RECT MonitorRect(HWND window) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
-  if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) return {0, 0};
-  return {info.rcMonitor.left, info.rcMonitor.top};
+  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+  return info.rcMonitor;
+}
+
+// The rectangle of `window` in the client coordinates of `ancestor`.
+RECT RectIn(HWND window, HWND ancestor) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, ancestor, reinterpret_cast<POINT*>(&r), 2);
+  return r;
 }
 
 void EnterFullscreen(const ide_windows& w, layout_type type) {
   HMENU menu = GetMenu(w.main_window);
   RecordMenuHandle(w.main_window, menu);
   if (menu) SetPropW(w.main_window, MenuHandleProperty, menu);
+  SetPropW(w.main_window, ShownBarsProperty,
+           ShownBarsRecord({HasVisibleStyle(w.tool_bar), HasVisibleStyle(w.file_tab_bar)}));
   SetStyleBorder(w.main_window, false);
   if (type == layout_type::type_1) {
     ShowWindow(w.tool_bar, SW_HIDE);
@@ -60,28 +70,61 @@ void EnterFullscreen(const ide_windows& w, layout_type type) {
 
 void LeaveFullscreen(const ide_windows& w) {
   HMENU menu = MenuToRestore(RecordedMenuHandle(w.main_window), GetPropW(w.main_window, MenuHandleProperty));
+  const shown_bars bars = BarsToShow(GetPropW(w.main_window, ShownBarsProperty));
   SetStyleBorder(w.main_window, true);
-  ShowWindow(w.tool_bar, SW_SHOW);
-  ShowWindow(w.file_tab_bar, SW_SHOW);
+  if (bars.tool_bar) ShowWindow(w.tool_bar, SW_SHOW);
+  if (bars.file_tab_bar) ShowWindow(w.file_tab_bar, SW_SHOW);
   // A menu attached now stays: the one recorded, or one the IDE built again
   // while in the fullscreen layout (the recorded handle is gone then).
   if (menu && !GetMenu(w.main_window)) SetMenu(w.main_window, menu);
+  SetWindowRgn(w.main_window, nullptr, TRUE);
   RemovePropW(w.main_window, MenuHandleProperty);
+  RemovePropW(w.main_window, ShownBarsProperty);
 }
 
-// After the maximize, so that the positions hold in the maximized window.
-void PlaceControls(const ide_windows& w, layout_type type) {
-  RECT window{};
+// Reads and sets the IDE's windows in the IDE window's own DPI awareness, so
+// that what is read and what is set are the same pixels whatever the system
+// scales between programs of different awareness. Windows 10 1607 and later;
+// before, the process's own awareness holds.
+void WorkInDpiAwarenessOf(HWND window) {
+  using get_context = HANDLE(WINAPI*)(HWND);
+  using set_context = HANDLE(WINAPI*)(HANDLE);
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  auto get = reinterpret_cast<get_context>(reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+  auto set = reinterpret_cast<set_context>(reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+  if (get && set) set(get(window));
+}
+
+// Clips the window, about to be placed at `window`, to the monitor, so that
+// nothing of it shows on a monitor above or beside.
+void ClipToMonitor(HWND main_window, RECT monitor, RECT window) {
+  OffsetRect(&monitor, -window.left, -window.top);
+  HRGN region = CreateRectRgnIndirect(&monitor);
+  if (region && !SetWindowRgn(main_window, region, TRUE)) DeleteObject(region);
+}
+
+// After the maximize: the IDE has laid itself out for the maximized size. The
+// window goes up by the file tab bar's bottom edge, so that every layout the IDE
+// makes from now on keeps the tool bar and the file tab bar above the screen and
+// the editor's first line at its top. The tools panel then goes down by the
+// file tab bar's height, so that its tabs show; the IDE has handled the size
+// change by the time SetWindowPos returns.
+void PlaceTypeOne(const ide_windows& w) {
+  const RECT bar = RectIn(w.file_tab_bar, w.main_window);
+  RECT window{}, client{};
   GetWindowRect(w.main_window, &window);
-  if (const auto splitter = SplitterPlacement(type, window)) {
-    SetWindowPos(w.splitter, nullptr, splitter->x, splitter->y, splitter->width, splitter->height, splitter->flags);
-  }
-  if (type == layout_type::type_1) {
-    RECT tab{};
-    GetWindowRect(w.tab_control, &tab);
-    const POINT to = TabControlPosition(tab, MonitorOrigin(w.main_window));
-    SetWindowPos(w.tab_control, nullptr, to.x, to.y, 0, 0, MoveOnlyFlags);
-  }
+  GetClientRect(w.main_window, &client);
+  MapWindowPoints(w.main_window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  const RECT monitor = MonitorRect(w.main_window);
+  const RECT to = TypeOneWindowRect(window, client, monitor, bar.bottom);
+  ClipToMonitor(w.main_window, monitor, to);
+  SetWindowPos(w.main_window, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top,
+               TallerThanMonitorFlags);
+  if (!IsWindowVisible(w.tab_control)) return;  // no panel, or a collapsed one: the IDE lays it out when shown
+  const int lower = bar.bottom - bar.top;
+  const RECT tab = RectIn(w.tab_control, GetParent(w.tab_control));
+  SetWindowPos(w.tab_control, nullptr, tab.left, tab.top + lower, tab.right - tab.left, tab.bottom - tab.top - lower,
+               PlaceFlags);
 }
 
 // A fault report that is up stays until the user closes it; the fault handler
@@ -137,26 +180,30 @@ HMENU MenuToRestore(HMENU recorded_in_file, HANDLE kept_on_window) {
   return kept_on_window ? static_cast<HMENU>(kept_on_window) : recorded_in_file;
 }
 
-std::optional<window_placement> SplitterPlacement(layout_type type, RECT w) {
-  if (type == layout_type::type_1) {
-    return window_placement{0, TypeOneSplitterTop, w.right - w.left, w.bottom - w.top - TypeOneBottomMargin,
-                            MoveAndSizeFlags};
-  }
-  if (type == layout_type::type_2) return window_placement{0, TypeTwoSplitterTop, 0, 0, MoveOnlyFlags};
-  return std::nullopt;
+HANDLE ShownBarsRecord(shown_bars bars) {
+  return reinterpret_cast<HANDLE>(ShownBarsMark | (bars.tool_bar ? ToolBarShown : 0) |
+                                  (bars.file_tab_bar ? FileTabBarShown : 0));
 }
 
-POINT TabControlPosition(RECT tab_control_on_screen, POINT monitor_origin) {
-  return {tab_control_on_screen.left - monitor_origin.x, tab_control_on_screen.top - monitor_origin.y + TabControlDrop};
+shown_bars BarsToShow(HANDLE record) {
+  const auto value = reinterpret_cast<uintptr_t>(record);
+  if (!(value & ShownBarsMark)) return {true, true};
+  return {(value & ToolBarShown) != 0, (value & FileTabBarShown) != 0};
+}
+
+RECT TypeOneWindowRect(RECT window, RECT client, RECT monitor, int hidden_top) {
+  return {monitor.left - (client.left - window.left), monitor.top - hidden_top - (client.top - window.top),
+          monitor.right + (window.right - client.right), monitor.bottom + (window.bottom - client.bottom)};
 }
 
 void SwitchLayout(const ide_windows& w, const std::wstring& layout_argument) {
   const layout_type type = LayoutType(layout_argument);
+  WorkInDpiAwarenessOf(w.main_window);
   const bool entering = (GetWindowLongPtrW(w.main_window, GWL_STYLE) & WS_BORDER) != 0;
   if (entering) EnterFullscreen(w, type); else LeaveFullscreen(w);
   ShowWindow(w.main_window, SW_SHOWNORMAL);
   ShowWindow(w.main_window, SW_SHOWMAXIMIZED);
-  if (entering) PlaceControls(w, type);
+  if (entering && type == layout_type::type_1) PlaceTypeOne(w);
   SetWindowPos(w.main_window, nullptr, 0, 0, 0, 0, RefreshFrameFlags);
 }
 

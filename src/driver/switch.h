@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
 #include "driver/discovery.h"
@@ -32,16 +31,20 @@ std::wstring HandleGroupName(HWND main_window);
 // file's, which may be stale or lost. None when neither has one.
 HMENU MenuToRestore(HMENU recorded_in_file, HANDLE kept_on_window);
 
-struct window_placement {
-  int x, y, width, height;
-  UINT flags;
+// Which bars a leaving run shows again, kept on the IDE window while it is in
+// the fullscreen layout: those that were visible when it entered. A window
+// without the record (entered by an older build) gets both.
+constexpr const wchar_t* ShownBarsProperty = L"Corvalin.ShownBars";
+struct shown_bars {
+  bool tool_bar, file_tab_bar;
 };
-// Where entering puts the splitter, from the maximized main window's rectangle;
-// nothing for an argument that is neither type.
-std::optional<window_placement> SplitterPlacement(layout_type type, RECT main_window);
-// Where the type 1 layout puts the tab control: its screen position made relative
-// to the monitor that holds the main window, 50 pixels lower.
-POINT TabControlPosition(RECT tab_control_on_screen, POINT monitor_origin);
+HANDLE ShownBarsRecord(shown_bars bars);
+shown_bars BarsToShow(HANDLE record);
+
+// Where type 1 puts the main window, from its own frame (its window and client
+// rectangles on the screen): the client area as wide as the monitor and down to
+// its bottom, its top `hidden_top` pixels above the monitor's top.
+RECT TypeOneWindowRect(RECT window, RECT client, RECT monitor, int hidden_top);
 
 void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument);
 // The switch inside its turn, when the IDE answers, within the time allowed.

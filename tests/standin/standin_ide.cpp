@@ -3,10 +3,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <set>
+#include <vector>
 
 #include "handle.h"
-#include "standin/relay_trace.h"
 
 struct standin_ide {
   ide_options options;
@@ -14,10 +13,14 @@ struct standin_ide {
   unique_handle thread;
   DWORD thread_id;
   unique_handle ready;
-  HWND panel = nullptr;  // splitter 5's panel: the tab control, or the container holding it
+  HWND panel = nullptr;       // splitter 5's panel part: the tab control, or the container holding it
+  HWND tools_part = nullptr;  // splitter 5's other part: the log splitter, the container, or a dummy
+  HWND log_part = nullptr;    // the log splitter's part above the error log: the container, or a dummy
+  HWND tools_dummy = nullptr, log_dummy = nullptr;
+  std::vector<HWND> editors;  // one per open source; windows.editor is the active one
   int tool_bar_height = 0, status_bar_height = 0, menu_height = 0;  // measured once, at start
-  bool log_shown = true;
-  bool size_event_held = false;
+  int rows = 1;
+  bool panel_shown = false, log_shown = true;
 };
 
 namespace {
@@ -26,8 +29,9 @@ constexpr UINT RunActionMessage = WM_APP + 1;
 constexpr UINT PauseMessage = WM_APP + 2;
 constexpr UINT QueuedSizeMessage = WM_APP + 3;  // the size event the IDE's main loop takes later
 // Logical pixels.
-constexpr int FileTabBarHeight = 25;
+constexpr int TabRowHeight = 22, TabBarMargin = 3;  // one row: 25
 constexpr int PanelWidth = 240;
+constexpr int HiddenPanelWidth = 25, StripWidth = 22;
 constexpr int ErrorLogHeight = 80;
 constexpr int SplitterBar = 6;
 constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
@@ -44,24 +48,33 @@ void Place(HWND window, int x, int y, int width, int height) {
   if (window) SetWindowPos(window, nullptr, x, y, std::max(width, 0), std::max(height, 0), PlaceFlags);
 }
 
+int Height(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return r.bottom - r.top;
+}
+
 const wchar_t SourceText[] =
     L"; Main.pb: the first line\r\n\r\nEnableExplicit\r\nXIncludeFile \"Tools.pbi\"\r\n\r\nProcedure Greet(Name$)\r\n"
     L"  MessageRequester(\"Hello\", \"Hello, \" + Name$ + \"!\")\r\nEndProcedure\r\n\r\nGreet(\"World\")\r\n";
 
-// The file tab bar at the top of the container, the active editor below it,
-// whether the bar is shown or not.
+// The file tab bar at the top of the container, as high as its rows of tabs;
+// the active editor below the bar's height as it is now, whether the bar is
+// shown or not.
 void LayOutSourceContainer(const standin_ide& ide) {
   const ide_window_set& w = ide.windows;
   RECT area{};
   GetClientRect(w.container, &area);
-  const int bar = Scaled(FileTabBarHeight);
-  Place(w.file_tab_bar, 0, 0, area.right, bar);
+  Place(w.file_tab_bar, 0, 0, area.right, Scaled(TabRowHeight * ide.rows + TabBarMargin));
+  const int bar = w.file_tab_bar ? Height(w.file_tab_bar) : 0;
   Place(w.editor, 0, bar, area.right, area.bottom - bar);
 }
 
 // The IDE's own layout: the content below the tool bar's place when the
 // setting shows it, as high as the window less the heights measured at start.
-// It never asks what is visible or attached now.
+// It never asks what is visible or attached now. The collapsed tools panel
+// leaves a strip on the right for its vertical tabs, from the file tab bar's
+// bottom edge down.
 void LayOutMainWindow(const standin_ide& ide) {
   const ide_window_set& w = ide.windows;
   RECT inner{};  // as the IDE's runtime reports the window's size: the menu bar included
@@ -69,32 +82,82 @@ void LayOutMainWindow(const standin_ide& ide) {
   const int top = ide.options.show_tool_bar ? ide.tool_bar_height : 0;
   const int menu = GetMenu(w.main_window) ? ide.menu_height : 0;
   const int height = inner.bottom + menu - top - ide.status_bar_height - ide.menu_height;
-  const bool panel = ide.options.panel != panel_side::none && w.splitter;
-  Place(panel ? w.splitter : w.log_splitter, 0, top, inner.right, height);
+  int width = inner.right;
+  if (ide.options.panel == panel_side::auto_hidden && w.splitter) {
+    width -= Scaled(HiddenPanelWidth);
+    const int bar = w.file_tab_bar ? Height(w.file_tab_bar) : 0;
+    Place(GetParent(w.tools_strip), width + 1, top + bar, Scaled(StripWidth), height - bar);
+    Place(w.tools_strip, 0, 0, Scaled(StripWidth), height);
+  }
+  const HWND content = ide.panel_shown ? w.splitter : ide.log_shown ? w.log_splitter : w.container;
+  Place(content, 0, top, width, height);
   LayOutSourceContainer(ide);
 }
 
 // A splitter places its two parts itself when its size changes: splitter 5 the
-// panel at its fixed width on one side, the log splitter beside it; the log
-// splitter the error log at its fixed height below the container.
+// panel at its fixed width on one side, its other part beside it; the log
+// splitter the error log at its fixed height below its other part. Holding the
+// container, it fits the editor to it, as the IDE does on the splitter's event.
 void LayOutSplitter(const standin_ide& ide, HWND splitter) {
   const ide_window_set& w = ide.windows;
   RECT area{};
   GetClientRect(splitter, &area);
   const int bar = Scaled(SplitterBar);
   if (splitter == w.log_splitter) {
-    const int log = ide.log_shown ? Scaled(ErrorLogHeight) : 0;
-    Place(w.container, 0, 0, area.right, area.bottom - (log ? log + bar : 0));
+    const int log = Scaled(ErrorLogHeight);
+    Place(ide.log_part, 0, 0, area.right, area.bottom - log - bar);
     Place(w.error_log, 0, area.bottom - log, area.right, log);
-    return;
+  } else {
+    const int panel = ide.panel ? Scaled(PanelWidth) : 0;
+    const bool left = ide.options.panel == panel_side::left;
+    Place(ide.panel, left ? 0 : area.right - panel, 0, panel, area.bottom);
+    if (ide.panel != w.tab_control) Place(w.tab_control, 0, 0, panel, area.bottom);
+    const int rest = area.right - (panel ? panel + bar : 0);
+    Place(ide.tools_part, left ? area.right - rest : 0, 0, rest, area.bottom);
   }
-  const int panel = ide.panel ? Scaled(PanelWidth) : 0;
-  const bool left = ide.options.panel == panel_side::left;
-  Place(ide.panel, left ? 0 : area.right - panel, 0, panel, area.bottom);
-  if (ide.panel != w.tab_control) Place(w.tab_control, 0, 0, panel, area.bottom);
-  if (GetParent(w.log_splitter) != splitter) return;
-  const int rest = area.right - (panel ? panel + bar : 0);
-  Place(w.log_splitter, left ? area.right - rest : 0, 0, rest, area.bottom);
+  if (GetParent(w.container) == splitter) LayOutSourceContainer(ide);
+}
+
+// A splitter given another part: the part it held goes to the splitter's parent.
+void SetSplitterPart(const standin_ide& ide, HWND splitter, HWND& part, HWND new_part) {
+  SetParent(part, GetParent(splitter));
+  SetParent(new_part, splitter);
+  part = new_part;
+  LayOutSplitter(ide, splitter);
+}
+
+void ShowErrorLog(standin_ide& ide, bool show) {
+  ide_window_set& w = ide.windows;
+  if (show) {
+    if (ide.panel_shown) SetSplitterPart(ide, w.splitter, ide.tools_part, w.log_splitter);
+    SetSplitterPart(ide, w.log_splitter, ide.log_part, w.container);
+    ShowWindow(w.log_splitter, SW_SHOW);
+  } else {
+    ShowWindow(w.log_splitter, SW_HIDE);
+    SetSplitterPart(ide, w.log_splitter, ide.log_part, ide.log_dummy);
+    if (ide.panel_shown) SetSplitterPart(ide, w.splitter, ide.tools_part, w.container);
+  }
+  ide.log_shown = show;
+  LayOutMainWindow(ide);
+}
+
+// No tools panel, or one that hides itself: the log splitter out of splitter 5,
+// which is hidden; the strip of vertical tabs shown, laid out only when the
+// panel hides itself (0 by 0 pixels otherwise).
+void HideToolsPanel(standin_ide& ide) {
+  ide_window_set& w = ide.windows;
+  SetSplitterPart(ide, w.splitter, ide.tools_part, ide.tools_dummy);
+  ShowWindow(GetParent(w.tools_strip), SW_SHOW);
+  if (ide.options.panel == panel_side::none) ShowWindow(ide.panel, SW_HIDE);
+  ShowWindow(w.splitter, SW_HIDE);
+  ide.panel_shown = false;
+}
+
+void ActivateEditor(standin_ide& ide, size_t index) {
+  ShowWindow(ide.windows.editor, SW_HIDE);
+  ide.windows.editor = ide.editors[index % ide.editors.size()];
+  ShowWindow(ide.windows.editor, SW_SHOW);
+  LayOutMainWindow(ide);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -105,8 +168,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
     SendMessageW(ide->windows.tool_bar, TB_AUTOSIZE, 0, 0);
     SendMessageW(ide->windows.status_bar, WM_SIZE, 0, 0);
     LayOutMainWindow(*ide);  // the size event bound in real time
-    if (ide->options.size_event == queued_size_event::posted) PostMessageW(window, QueuedSizeMessage, 0, 0);
-    ide->size_event_held = true;
+    PostMessageW(window, QueuedSizeMessage, 0, 0);
   }
   if (message == QueuedSizeMessage) LayOutMainWindow(*ide);
   if (message == WM_STYLECHANGED && InSendMessage()) {  // changed by the tool, not by the IDE itself
@@ -177,8 +239,8 @@ HWND MakeToolBar(HWND parent, bool shown) {
   return bar;
 }
 
-HWND MakeTabControl(HWND parent, intptr_t pb_id) {
-  HWND tabs = Child(WC_TABCONTROLW, WS_VISIBLE | TCS_MULTILINE, parent, pb_id);
+HWND MakeTabControl(HWND parent, intptr_t pb_id, DWORD style = TCS_MULTILINE) {
+  HWND tabs = Child(WC_TABCONTROLW, WS_VISIBLE | style, parent, pb_id);
   int index = 0;
   for (const wchar_t* name : {L"Procedures", L"Project", L"Explorer", L"Issues", L"Templates"}) {
     TCITEMW item{TCIF_TEXT, 0, 0, const_cast<wchar_t*>(name), 0, 0, 0};
@@ -187,18 +249,20 @@ HWND MakeTabControl(HWND parent, intptr_t pb_id) {
   return tabs;
 }
 
-// Splitter 5 with the tools panel and, when the panel is on, the log splitter.
+// Splitter 5 with the tools panel, and the log splitter beside it.
 void MakeToolsSplitter(standin_ide& ide) {
   const ide_options& o = ide.options;
   ide_window_set& w = ide.windows;
-  const bool panel = o.panel != panel_side::none;
-  w.splitter = Child(L"PureSplitter", (panel ? WS_VISIBLE : 0) | WS_CLIPCHILDREN, w.main_window, o.splitter_id);
+  w.splitter = Child(L"PureSplitter", WS_VISIBLE | WS_CLIPCHILDREN, w.main_window, o.splitter_id);
+  ide.panel_shown = true;
   if (!o.tab_control) return;
   ide.panel = o.tab_control_as_grandchild ? Child(L"PureContainer", WS_VISIBLE, w.splitter) : nullptr;
   w.tab_control = MakeTabControl(ide.panel ? ide.panel : w.splitter, 2);
   if (!ide.panel) ide.panel = w.tab_control;
 }
 
+// The window tree as the IDE makes it; the strip of vertical tabs, in a
+// container of its own, before splitter 5.
 void MakeWindows(standin_ide& ide) {
   const ide_options& o = ide.options;
   ide_window_set& w = ide.windows;
@@ -216,48 +280,72 @@ void MakeWindows(standin_ide& ide) {
                                   b.left, b.top, b.right - b.left, b.bottom - b.top, nullptr, w.menu,
                                   GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(w.main_window, GWL_STYLE, style);
+  SetWindowLongPtrW(w.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
   if (o.tool_bar) w.tool_bar = MakeToolBar(w.main_window, o.show_tool_bar);
   w.status_bar = Child(STATUSCLASSNAMEW, WS_VISIBLE | SBARS_SIZEGRIP, w.main_window, 0, L"Line: 1   Column: 1");
+  w.tools_strip = MakeTabControl(Child(L"PureContainer", 0, w.main_window), 0,
+                                 TCS_MULTILINE | TCS_VERTICAL | TCS_RIGHT);
+  ide.tools_dummy = Child(L"PureContainer", 0, w.main_window);
+  ide.log_dummy = Child(L"PureContainer", 0, w.main_window);
   if (o.splitter) MakeToolsSplitter(ide);
-  const bool in_splitter = w.splitter && o.panel != panel_side::none;
-  w.log_splitter = Child(L"PureSplitter", WS_VISIBLE | WS_CLIPCHILDREN, in_splitter ? w.splitter : w.main_window, 6);
+  w.log_splitter = Child(L"PureSplitter", WS_VISIBLE | WS_CLIPCHILDREN, w.splitter ? w.splitter : w.main_window, 6);
   w.container = Child(L"PureContainer", WS_VISIBLE | WS_CLIPCHILDREN, w.log_splitter, 7);
   if (o.file_tab_bar) w.file_tab_bar = Child(L"PureCanvas", WS_VISIBLE, w.container, o.file_tab_bar_id);
   w.editor = Child(L"EDIT", WS_VISIBLE | ES_MULTILINE | WS_VSCROLL, w.container, 0, SourceText);
+  ide.editors = {w.editor};
   w.error_log = Child(L"LISTBOX", WS_VISIBLE | WS_BORDER, w.log_splitter, 4);
   SendMessageW(w.error_log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"[10:12:31] The program was ended."));
-  // The hand-made tab control for a panel that hides itself, hidden.
-  MakeTabControl(Child(L"PureContainer", 0, w.main_window), 0);
-  const LONG_PTR self = reinterpret_cast<LONG_PTR>(&ide);
-  for (HWND window : {w.main_window, w.splitter, w.log_splitter}) SetWindowLongPtrW(window, GWLP_USERDATA, self);
+  ide.tools_part = w.log_splitter;
+  ide.log_part = w.container;
+  ide.rows = o.file_tab_rows;
+  for (HWND window : {w.splitter, w.log_splitter}) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
   RECT tool_bar{}, status_bar{};
   GetWindowRect(w.tool_bar, &tool_bar);  // none: empty
   GetWindowRect(w.status_bar, &status_bar);
   ide.tool_bar_height = tool_bar.bottom - tool_bar.top;
   ide.status_bar_height = status_bar.bottom - status_bar.top;
-  ide.menu_height = GetSystemMetrics(SM_CYMENU);
+  ide.menu_height = MeasuredMenuHeight();
+  if (w.splitter && o.panel != panel_side::right && o.panel != panel_side::left) HideToolsPanel(ide);
   SendMessageW(w.status_bar, WM_SIZE, 0, 0);
   LayOutMainWindow(ide);
   if (o.visible) ShowWindow(w.main_window, o.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
   UpdateWindow(w.main_window);
 }
 
+void RebuildMenu(ide_window_set& w) {
+  const HMENU old = w.menu;
+  SetMenu(w.main_window, w.menu = MakeMenu());
+  if (old) DestroyMenu(old);
+}
+
 void HandleIdeEvent(standin_ide& i, ide_event what) {
   ide_window_set& w = i.windows;
-  if (what == ide_event::queued_size_event && i.size_event_held) LayOutMainWindow(i);
-  if (what == ide_event::queued_size_event) i.size_event_held = false;
-  if (what == ide_event::error_log_toggled) {
-    i.log_shown = !i.log_shown;
-    ShowWindow(w.error_log, i.log_shown ? SW_SHOW : SW_HIDE);
-    LayOutSplitter(i, w.log_splitter);
-    LayOutMainWindow(i);
+  switch (what) {
+    case ide_event::settled: break;
+    case ide_event::queued_size_event: LayOutMainWindow(i); break;
+    case ide_event::source_tab_changed:
+      ActivateEditor(i, std::find(i.editors.begin(), i.editors.end(), w.editor) - i.editors.begin() + 1);
+      break;
+    case ide_event::new_file:
+      i.editors.push_back(Child(L"EDIT", ES_MULTILINE | WS_VSCROLL, w.container, 0, L"; a new file\r\n"));
+      ActivateEditor(i, i.editors.size() - 1);
+      break;
+    case ide_event::error_log_toggled: ShowErrorLog(i, !i.log_shown); break;
+    case ide_event::row_count_changed:
+      i.rows = i.rows == 1 ? 2 : 1;
+      LayOutMainWindow(i);  // the bar takes its new height; its resize event follows
+      PostMessageW(w.main_window, QueuedSizeMessage, 0, 0);
+      break;
+    case ide_event::preferences_applied:
+      if (w.tool_bar) {
+        DestroyWindow(w.tool_bar);
+        w.tool_bar = MakeToolBar(w.main_window, i.options.show_tool_bar);
+      }
+      RebuildMenu(w);
+      LayOutMainWindow(i);
+      break;
+    case ide_event::menu_rebuilt: RebuildMenu(w); break;
   }
-  if (what == ide_event::menu_rebuilt) {
-    const HMENU old = w.menu;
-    SetMenu(w.main_window, w.menu = MakeMenu());
-    if (old) DestroyMenu(old);
-  }
-  if (what == ide_event::source_tab_changed) LayOutSourceContainer(i);
 }
 
 void HandleMessage(MSG& message) {
@@ -278,8 +366,20 @@ void HandlePendingMessages() {
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) HandleMessage(message);
 }
 
+// Windows made by a thread of a DPI-aware program are at the system's DPI. Wine
+// makes every program per-monitor aware, whatever it declares or asks for, and
+// tells other programs that such windows are at 96 DPI: the thread asks for
+// system awareness itself (Windows 10 1607 and later, and Wine).
+void BeSystemDpiAware() {
+  using set_context = HANDLE(WINAPI*)(HANDLE);
+  auto set = reinterpret_cast<set_context>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
+  if (set) set(reinterpret_cast<HANDLE>(-2));  // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
+}
+
 DWORD WINAPI IdeThread(void* parameter) {
   standin_ide& ide = *static_cast<standin_ide*>(parameter);
+  BeSystemDpiAware();
   MakeWindows(ide);
   MSG message;
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here
@@ -303,50 +403,6 @@ std::wstring Describe(const RECT& r) {
          L"x" + std::to_wstring(r.bottom - r.top);
 }
 
-std::wstring EnvironmentBlock(const run_options& options) {
-  std::vector<std::wstring> entries;
-  wchar_t* block = GetEnvironmentStringsW();
-  for (const wchar_t* p = block; *p; p += wcslen(p) + 1) entries.emplace_back(p);
-  FreeEnvironmentStringsW(block);
-  auto changes = options.environment;
-  if (RunningUnderWine() && !RelayTraceFile().empty()) {
-    changes.insert(changes.begin(), {L"WINEDEBUG", RelayTraceDebugSetting});  // the options may set it again
-  }
-  for (const auto& [name, value] : changes) {
-    const std::wstring prefix = name + L"=";
-    std::erase_if(entries,
-                  [&](const std::wstring& e) { return _wcsnicmp(e.c_str(), prefix.c_str(), prefix.size()) == 0; });
-    if (value) entries.push_back(prefix + *value);
-  }
-  std::wstring result;
-  for (const std::wstring& entry : entries) result += entry + L'\0';
-  return result + L'\0';
-}
-
-struct box_search {
-  const run_options* options;
-  HANDLE process;
-  DWORD process_id;
-  std::set<HWND>* handled;
-  std::vector<message_box_seen>* boxes;
-};
-
-BOOL CALLBACK CloseBoxesOf(HWND window, LPARAM parameter) {
-  auto& search = *reinterpret_cast<box_search*>(parameter);
-  if (!IsVisibleWindowOf(window, search.process_id, L"#32770")) return TRUE;
-  if (!search.handled->insert(window).second) return TRUE;
-  wchar_t caption[256] = {};
-  GetWindowTextW(window, caption, 256);
-  std::wstring text(8192, L'\0');
-  text.resize(GetDlgItemTextW(window, 0xFFFF, text.data(), static_cast<int>(text.size())));
-  search.boxes->push_back({caption, text});
-  const run_options& o = *search.options;
-  if (!o.on_box || o.on_box(search.process, search.boxes->back(), o.context)) {
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
-  }
-  return TRUE;
-}
-
 }  // namespace
 
 int Scaled(int logical) {
@@ -356,17 +412,13 @@ int Scaled(int logical) {
   return MulDiv(logical, dpi, 96);
 }
 
-bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name) {
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return owner == process_id && wcscmp(name, class_name) == 0 && IsWindowVisible(window);
-}
+int MeasuredMenuHeight() { return GetSystemMetrics(SM_CYMENU); }
 
 standin_ide* StartStandinIde(const ide_options& options) {
-  SetProcessDPIAware();  // as the IDE is built
-  auto* ide = new standin_ide{options, {}, {}, 0, unique_handle{CreateEventW(nullptr, TRUE, FALSE, nullptr)}};
+  SetProcessDPIAware();  // as the IDE is built: its windows are at the system's DPI
+  auto* ide = new standin_ide{};
+  ide->options = options;
+  ide->ready.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   ide->thread.reset(CreateThread(nullptr, 0, IdeThread, ide, 0, &ide->thread_id));
   WaitForSingleObject(ide->ready.get(), INFINITE);
   return ide;
@@ -392,16 +444,20 @@ void StopStandinIde(standin_ide* ide) {
   delete ide;
 }
 
+// The event, then whatever it posted.
 void IdeDoes(standin_ide* ide, ide_event event) {
   std::pair<standin_ide*, ide_event> doing{ide, event};
   RunOnIdeThread(ide, [](void* context) {
     auto [i, what] = *static_cast<std::pair<standin_ide*, ide_event>*>(context);
     HandleIdeEvent(*i, what);
+    HandlePendingMessages();
   }, &doing);
 }
 
 RECT SeenPart(HWND control) {
-  RECT seen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT seen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0};
+  seen.right = seen.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  seen.bottom = seen.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
   RECT own{};
   GetWindowRect(control, &own);
   IntersectRect(&seen, &seen, &own);
@@ -410,6 +466,12 @@ RECT SeenPart(HWND control) {
     GetClientRect(parent, &client);
     MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
     IntersectRect(&seen, &seen, &client);
+  }
+  const HWND top = GetAncestor(control, GA_ROOT);
+  RECT region{}, window{};
+  if (GetWindowRgnBox(top, &region) != ERROR && GetWindowRect(top, &window)) {
+    OffsetRect(&region, window.left, window.top);
+    IntersectRect(&seen, &seen, &region);
   }
   if (!IsWindowVisible(control)) SetRectEmpty(&seen);
   return seen;
@@ -433,7 +495,8 @@ ide_state ReadIdeState(const ide_window_set& w) {
   const HWND m = w.main_window;
   s.layout = {RectIn(w.tool_bar, m),  RectIn(w.status_bar, m),   RectIn(w.splitter, m),
               RectIn(w.log_splitter, m), RectIn(w.container, m), RectIn(w.file_tab_bar, m),
-              RectIn(w.editor, m),    RectIn(w.tab_control, m),  RectIn(w.error_log, m)};
+              RectIn(w.editor, m),    RectIn(w.tab_control, m),  RectIn(w.error_log, m),
+              RectIn(GetParent(w.tools_strip), m)};
   return s;
 }
 
@@ -442,44 +505,11 @@ std::wstring DescribeIdeState(const ide_state& s) {
   const ide_layout& l = s.layout;
   return L"border " + yes_no(s.style & WS_BORDER) + L", caption frame " + yes_no(s.style & WS_DLGFRAME) +
          L", menu " + yes_no(s.menu != nullptr) + L", tool bar " + yes_no(s.tool_bar_visible) + L", file tab bar " +
-         yes_no(s.file_tab_bar_visible) + L", maximized " + yes_no(s.maximized) + L"; in the client area: splitter " +
-         Describe(l.splitter) + L", log splitter " + Describe(l.log_splitter) + L", file tab bar " +
-         Describe(l.file_tab_bar) + L", editor " + Describe(l.editor) + L", tab control " + Describe(l.tab_control);
+         yes_no(s.file_tab_bar_visible) + L", maximized " + yes_no(s.maximized) + L"; in the client area: tool bar " +
+         Describe(l.tool_bar) + L", splitter " + Describe(l.splitter) + L", log splitter " + Describe(l.log_splitter) +
+         L", file tab bar " + Describe(l.file_tab_bar) + L", editor " + Describe(l.editor) + L", tab control " +
+         Describe(l.tab_control) + L", status bar " + Describe(l.status_bar);
 }
-
-namespace {
-
-// Lets the suspended children go at once and waits for them all, closing their
-// boxes; ends a child still running at the time-out.
-void LetGoAndWait(const std::vector<PROCESS_INFORMATION>& children, std::vector<process_run>& runs,
-                  const run_options& options) {
-  for (size_t i = 0; i < runs.size(); ++i) {
-    if (runs[i].started) ResumeThread(children[i].hThread);
-  }
-  std::set<HWND> handled;
-  const ULONGLONG deadline = GetTickCount64() + options.timeout_ms;
-  for (size_t i = 0; i < runs.size(); ++i) {
-    if (!runs[i].started) continue;
-    runs[i].finished = true;
-    while (WaitForSingleObject(children[i].hProcess, 10) == WAIT_TIMEOUT) {
-      if (options.handle_messages) HandlePendingMessages();
-      for (size_t j = i; j < runs.size(); ++j) {  // every run still going may show a box
-        if (!runs[j].started) continue;
-        box_search search{&options, children[j].hProcess, runs[j].process_id, &handled, &runs[j].boxes};
-        EnumWindows(CloseBoxesOf, reinterpret_cast<LPARAM>(&search));
-      }
-      if (GetTickCount64() > deadline) {
-        TerminateProcess(children[i].hProcess, 99);
-        WaitForSingleObject(children[i].hProcess, INFINITE);
-        runs[i].finished = false;
-        break;
-      }
-    }
-    GetExitCodeProcess(children[i].hProcess, &runs[i].exit_code);
-  }
-}
-
-}  // namespace
 
 process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wstring& arguments,
                        const tool_setting& setting, run_options options) {
@@ -490,7 +520,7 @@ process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wst
                              {{L"PB_TOOL_IDE", self}, {L"PB_TOOL_MainWindow", main_window}});
   if (!setting.wait_until_tool_quits) return RunProcess(exe, arguments, options);
   process_run run{};
-  options.handle_messages = true;
+  options.handle_messages = HandlePendingMessages;
   auto wait = [&] {  // on the IDE's thread: the window disabled, or hidden, while the tool runs
     const HWND window = ide->windows.main_window;
     const bool maximized = IsZoomed(window);
@@ -503,41 +533,3 @@ process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wst
   return run;
 }
 
-std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
-                                             const run_options& options) {
-  std::vector<process_run> runs(arguments.size());
-  std::vector<PROCESS_INFORMATION> children(arguments.size());
-  std::vector<unique_handle> owned;  // closes the children's handles
-  std::wstring environment = EnvironmentBlock(options);
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    std::wstring command_line = L"\"" + exe + L"\"" + (arguments[i].empty() ? L"" : L" " + arguments[i]);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    runs[i].started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                                     CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
-                                     options.folder.empty() ? nullptr : options.folder.c_str(), &startup,
-                                     &children[i]);
-    owned.emplace_back(children[i].hProcess);
-    owned.emplace_back(children[i].hThread);
-    runs[i].process_id = children[i].dwProcessId;
-  }
-  LetGoAndWait(children, runs, options);
-  return runs;
-}
-
-process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options) {
-  std::vector<process_run> runs(1);
-  runs[0].started = true;
-  runs[0].process_id = suspended.dwProcessId;
-  LetGoAndWait({suspended}, runs, options);
-  return runs[0];
-}
-
-process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options) {
-  return RunProcessesAtOnce(exe, {arguments}, options)[0];
-}
-
-bool RunningUnderWine() {
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}

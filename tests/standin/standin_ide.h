@@ -1,28 +1,23 @@
-// A stand-in for the host IDE: its main window's tree, layout and menu, owned
-// by a thread of this process that pumps messages; the ways the IDE starts a
-// tool; and a runner that starts a program as this process's child, closes its
-// message boxes and reports what it saw.
+// A stand-in for the host IDE: its main window's tree, its layout and every way
+// it lays itself out again, its menu, owned by a thread of this process that
+// pumps messages; and the ways the IDE starts a tool.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
 #include <cstring>
-#include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
-enum class panel_side { right, left, none };
-// When the IDE's main loop takes the size event that WM_SIZE queued: as soon
-// as it gets to it (racing the calls of a tool that is switching the window),
-// or only when the test lets it (ide_event::queued_size_event).
-enum class queued_size_event { posted, held };
+#include "standin/process_runner.h"
+
+// The tools panel beside the editor area, or none, or hidden automatically
+// (shown collapsed: a vertical strip of tabs in its place).
+enum class panel_side { right, left, none, auto_hidden };
 
 struct ide_options {
-  panel_side panel = panel_side::right;  // the tools panel beside the editor area
-  bool show_tool_bar = true;             // the IDE's setting: the layout leaves room for the tool bar
-  queued_size_event size_event = queued_size_event::posted;
+  panel_side panel = panel_side::right;
+  bool show_tool_bar = true;  // the IDE's setting: the layout leaves room for the tool bar
+  int file_tab_rows = 1;      // rows of tabs in the file tab bar
   std::wstring main_class = L"WindowClass_2";
   bool visible = true;
   LONG_PTR caption_bits = WS_CAPTION;  // WS_CAPTION, WS_DLGFRAME alone, or 0
@@ -38,12 +33,13 @@ struct ide_options {
   bool destroy_at_style_change = false;  // the main window is destroyed
 };
 
-// The tool finds the first five; splitter is splitter 5, the menu the IDE's
-// newest (a rebuild replaces it).
+// The tool finds the first five; splitter is splitter 5, tab_control the tools
+// panel in it, tools_strip the vertical strip of the collapsed panel; the tool
+// bar, the editor and the menu are the IDE's newest.
 struct ide_window_set {
   HWND main_window, tool_bar, file_tab_bar, splitter, tab_control;
   HMENU menu;
-  HWND status_bar, log_splitter, container, editor, error_log;
+  HWND status_bar, log_splitter, container, editor, error_log, tools_strip;
 };
 
 struct standin_ide;
@@ -55,17 +51,30 @@ void RunOnIdeThread(standin_ide* ide, void (*action)(void* context), void* conte
 // The IDE's thread stops handling messages for `milliseconds`, from now.
 void PauseIde(standin_ide* ide, DWORD milliseconds);
 void StopStandinIde(standin_ide* ide);
+// Ends the IDE it holds when it goes out of scope.
+struct standin_ide_owner {
+  standin_ide* ide = nullptr;
+  ~standin_ide_owner() { StopStandinIde(ide); }
+};
 
-// What the IDE does on its own thread between two presses, waited for: handle
-// what it was sent or posted; take a held size event, show or hide the error
-// log (a layout each); a new menu attached, the old one destroyed; a source tab
-// changed (the container's layout only).
-enum class ide_event { settled, queued_size_event, error_log_toggled, menu_rebuilt, source_tab_changed };
+// What the IDE does between two presses, on its own thread, waited for. Each
+// but `settled` and `menu_rebuilt` lays the whole window out again.
+enum class ide_event {
+  settled,             // it handles what it was sent or posted
+  queued_size_event,   // its main loop takes a size event
+  source_tab_changed,  // another source becomes the active one
+  new_file,            // a new source, its editor the active one
+  error_log_toggled,   // shown or hidden
+  row_count_changed,   // the file tabs go from one row to two, or back
+  preferences_applied, // the tool bar made again and shown as set, the menu rebuilt
+  menu_rebuilt,        // a new menu attached, the old one destroyed
+};
 void IdeDoes(standin_ide* ide, ide_event event);
 
 // The controls' rectangles in the main window's client coordinates.
 struct ide_layout {
-  RECT tool_bar, status_bar, splitter, log_splitter, container, file_tab_bar, editor, tab_control, error_log;
+  RECT tool_bar, status_bar, splitter, log_splitter, container, file_tab_bar, editor, tab_control, error_log,
+      tools_strip;
   bool operator==(const ide_layout& other) const { return memcmp(this, &other, sizeof other) == 0; }
 };
 
@@ -80,48 +89,16 @@ struct ide_state {
 ide_state ReadIdeState(const ide_window_set& windows);
 std::wstring DescribeIdeState(const ide_state& state);
 // The part of the control a user sees on the screen: its screen rectangle cut
-// by every parent's client area and the screen; empty when it or a parent is hidden.
+// by every parent's client area, the top-level window's region and the screen;
+// empty when it or a parent is hidden.
 RECT SeenPart(HWND control);
 // The screen rectangle of the tab control's first tab header.
 RECT FirstTabHeader(HWND tab_control);
 // Logical pixels in physical ones at the system's display scale.
 int Scaled(int logical);
-
-// A visible window of this class owned by the process.
-bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name);
-
-struct message_box_seen {
-  std::wstring caption, text;
-};
-
-struct run_options {
-  std::wstring folder;  // the child's start folder; empty: this process's
-  // Variables to set, or with no value to remove, in the child's environment.
-  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment = {};
-  DWORD timeout_ms = 30000;
-  // Called for each new box of the child; false leaves the box open.
-  bool (*on_box)(HANDLE process, const message_box_seen& box, void* context) = nullptr;
-  void* context = nullptr;
-  // The waiting thread handles its window messages every 10 ms, as an IDE
-  // that waits until its tool quits.
-  bool handle_messages = false;
-};
-
-struct process_run {
-  bool started, finished;  // not finished: still running at the time-out, and ended
-  DWORD exit_code, process_id;
-  std::vector<message_box_seen> boxes;
-};
-
-// Under Wine with a relay trace file, each child's SetMenu calls are traced
-// (relay_trace.h) unless `options` sets WINEDEBUG itself.
-process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options = {});
-// One run of `exe` for each entry of `arguments`, all started together (made
-// suspended, then let go at once) and waited for together.
-std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
-                                             const run_options& options = {});
-// The same for a process made suspended elsewhere; its handles stay the caller's.
-process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options = {});
+// The height the IDE measured for the menu bar at start, which its layout
+// takes off the window's height whether a menu is attached or not.
+int MeasuredMenuHeight();
 
 // The IDE's settings of an external tool.
 struct tool_setting {
@@ -133,7 +110,3 @@ struct tool_setting {
 // from the IDE's thread when it waits.
 process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wstring& arguments,
                        const tool_setting& setting, run_options options);
-
-// Whether this runs under Wine, where a menu cannot be attached to a window of
-// another process.
-bool RunningUnderWine();

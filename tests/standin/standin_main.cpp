@@ -83,8 +83,10 @@ void PrintMenuCalls(const process_run& run, uint64_t mark, const ide_window_set&
 // "relayout" shows, the IDE hiding its error log while in the fullscreen layout).
 int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   ide_options configuration;
-  configuration.size_event = queued_size_event::held;
-  configuration.panel = panel == L"left" ? panel_side::left : panel == L"none" ? panel_side::none : panel_side::right;
+  configuration.panel = panel == L"left"   ? panel_side::left
+                        : panel == L"none" ? panel_side::none
+                        : panel == L"auto" ? panel_side::auto_hidden
+                                           : panel_side::right;
   scratch_folder tool_folder;
   const std::wstring tool = InstallTool(tool_folder.path);
   const run_options options{.folder = tool_folder.path};

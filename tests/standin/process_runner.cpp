@@ -1,0 +1,132 @@
+#include "standin/process_runner.h"
+
+#include <algorithm>
+#include <set>
+
+#include "handle.h"
+#include "standin/relay_trace.h"
+
+namespace {
+
+std::wstring EnvironmentBlock(const run_options& options) {
+  std::vector<std::wstring> entries;
+  wchar_t* block = GetEnvironmentStringsW();
+  for (const wchar_t* p = block; *p; p += wcslen(p) + 1) entries.emplace_back(p);
+  FreeEnvironmentStringsW(block);
+  auto changes = options.environment;
+  if (RunningUnderWine() && !RelayTraceFile().empty()) {
+    changes.insert(changes.begin(), {L"WINEDEBUG", RelayTraceDebugSetting});  // the options may set it again
+  }
+  for (const auto& [name, value] : changes) {
+    const std::wstring prefix = name + L"=";
+    std::erase_if(entries,
+                  [&](const std::wstring& e) { return _wcsnicmp(e.c_str(), prefix.c_str(), prefix.size()) == 0; });
+    if (value) entries.push_back(prefix + *value);
+  }
+  std::wstring result;
+  for (const std::wstring& entry : entries) result += entry + L'\0';
+  return result + L'\0';
+}
+
+struct box_search {
+  const run_options* options;
+  HANDLE process;
+  DWORD process_id;
+  std::set<HWND>* handled;
+  std::vector<message_box_seen>* boxes;
+};
+
+BOOL CALLBACK CloseBoxesOf(HWND window, LPARAM parameter) {
+  auto& search = *reinterpret_cast<box_search*>(parameter);
+  if (!IsVisibleWindowOf(window, search.process_id, L"#32770")) return TRUE;
+  if (!search.handled->insert(window).second) return TRUE;
+  wchar_t caption[256] = {};
+  GetWindowTextW(window, caption, 256);
+  std::wstring text(8192, L'\0');
+  text.resize(GetDlgItemTextW(window, 0xFFFF, text.data(), static_cast<int>(text.size())));
+  search.boxes->push_back({caption, text});
+  const run_options& o = *search.options;
+  if (!o.on_box || o.on_box(search.process, search.boxes->back(), o.context)) {
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+  }
+  return TRUE;
+}
+
+// Lets the suspended children go at once and waits for them all, closing their
+// boxes; ends a child still running at the time-out.
+void LetGoAndWait(const std::vector<PROCESS_INFORMATION>& children, std::vector<process_run>& runs,
+                  const run_options& options) {
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (runs[i].started) ResumeThread(children[i].hThread);
+  }
+  std::set<HWND> handled;
+  const ULONGLONG deadline = GetTickCount64() + options.timeout_ms;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (!runs[i].started) continue;
+    runs[i].finished = true;
+    while (WaitForSingleObject(children[i].hProcess, 10) == WAIT_TIMEOUT) {
+      if (options.handle_messages) options.handle_messages();
+      for (size_t j = i; j < runs.size(); ++j) {  // every run still going may show a box
+        if (!runs[j].started) continue;
+        box_search search{&options, children[j].hProcess, runs[j].process_id, &handled, &runs[j].boxes};
+        EnumWindows(CloseBoxesOf, reinterpret_cast<LPARAM>(&search));
+      }
+      if (GetTickCount64() > deadline) {
+        TerminateProcess(children[i].hProcess, 99);
+        WaitForSingleObject(children[i].hProcess, INFINITE);
+        runs[i].finished = false;
+        break;
+      }
+    }
+    GetExitCodeProcess(children[i].hProcess, &runs[i].exit_code);
+  }
+}
+
+}  // namespace
+
+bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return owner == process_id && wcscmp(name, class_name) == 0 && IsWindowVisible(window);
+}
+
+std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
+                                             const run_options& options) {
+  std::vector<process_run> runs(arguments.size());
+  std::vector<PROCESS_INFORMATION> children(arguments.size());
+  std::vector<unique_handle> owned;  // closes the children's handles
+  std::wstring environment = EnvironmentBlock(options);
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    std::wstring command_line = L"\"" + exe + L"\"" + (arguments[i].empty() ? L"" : L" " + arguments[i]);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    runs[i].started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
+                                     CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
+                                     options.folder.empty() ? nullptr : options.folder.c_str(), &startup,
+                                     &children[i]);
+    owned.emplace_back(children[i].hProcess);
+    owned.emplace_back(children[i].hThread);
+    runs[i].process_id = children[i].dwProcessId;
+  }
+  LetGoAndWait(children, runs, options);
+  return runs;
+}
+
+process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options) {
+  std::vector<process_run> runs(1);
+  runs[0].started = true;
+  runs[0].process_id = suspended.dwProcessId;
+  LetGoAndWait({suspended}, runs, options);
+  return runs[0];
+}
+
+process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options) {
+  return RunProcessesAtOnce(exe, {arguments}, options)[0];
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}

@@ -1,0 +1,50 @@
+// Starts programs as children of this process, waits for them, closes their
+// message boxes and reports what it saw.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A visible window of this class owned by the process.
+bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name);
+
+struct message_box_seen {
+  std::wstring caption, text;
+};
+
+struct run_options {
+  std::wstring folder;  // the child's start folder; empty: this process's
+  // Variables to set, or with no value to remove, in the child's environment.
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> environment = {};
+  DWORD timeout_ms = 30000;
+  // Called for each new box of the child; false leaves the box open.
+  bool (*on_box)(HANDLE process, const message_box_seen& box, void* context) = nullptr;
+  void* context = nullptr;
+  // Called every 10 ms while waiting: the waiting thread handles its window
+  // messages, as an IDE that waits until its tool quits.
+  void (*handle_messages)() = nullptr;
+};
+
+struct process_run {
+  bool started, finished;  // not finished: still running at the time-out, and ended
+  DWORD exit_code, process_id;
+  std::vector<message_box_seen> boxes;
+};
+
+// Under Wine with a relay trace file, each child's SetMenu calls are traced
+// (relay_trace.h) unless `options` sets WINEDEBUG itself.
+process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options = {});
+// One run of `exe` for each entry of `arguments`, all started together (made
+// suspended, then let go at once) and waited for together.
+std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
+                                             const run_options& options = {});
+// The same for a process made suspended elsewhere; its handles stay the caller's.
+process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options = {});
+
+// Whether this runs under Wine, where a menu cannot be attached to a window of
+// another process.
+bool RunningUnderWine();
