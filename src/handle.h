@@ -39,3 +39,10 @@ using unique_handle = unique_any<HANDLE, &CloseHandle>;
 // Files and snapshots: INVALID_HANDLE_VALUE when there is none.
 using unique_file = unique_any<HANDLE, &CloseHandle, -1>;
 using unique_find = unique_any<HANDLE, &FindClose, -1>;
+
+inline void ReleaseAndCloseMutex(HANDLE mutex) {
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+}
+// A mutex this thread owns: given up, then closed.
+using owned_mutex = unique_any<HANDLE, &ReleaseAndCloseMutex>;

@@ -5,40 +5,6 @@ namespace {
 
 const std::wstring NoMainWindow = L"The PureBasic or SpiderBasic window could not be determined.";
 
-struct held_process {
-  PROCESS_INFORMATION info{};
-  HWND main_window = nullptr;
-  ~held_process() {
-    TerminateProcess(info.hProcess, 0);
-    WaitForSingleObject(info.hProcess, INFINITE);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-  }
-};
-
-BOOL CALLBACK FindIdeOf(HWND window, LPARAM parameter) {
-  auto& held = *reinterpret_cast<held_process*>(parameter);
-  if (!IsVisibleWindowOf(window, held.info.dwProcessId, L"WindowClass_2")) return TRUE;
-  held.main_window = window;
-  return FALSE;
-}
-
-// A second stand-in IDE in a process of its own; waits until its window is up
-// unless made suspended.
-void StartOtherIde(held_process& held, DWORD flags = 0) {
-  std::wstring command = L"\"" + BuiltProgram(L"standin_ide.exe") + L"\" hold";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
-                             &held.info));
-  if (flags & CREATE_SUSPENDED) return;
-  for (ULONGLONG deadline = GetTickCount64() + 20000; !held.main_window && GetTickCount64() < deadline;) {
-    EnumWindows(FindIdeOf, reinterpret_cast<LPARAM>(&held));
-    if (!held.main_window) Sleep(10);
-  }
-  ASSERT_NE(held.main_window, nullptr);
-}
-
 }  // namespace
 
 using Discovery = WithStandinIde;
@@ -149,13 +115,9 @@ TEST_F(DiscoverySerial, AParentsIdTakenOverByANewerIdeIsNotTheParent) {
   {
     held_process launcher;  // ended, and its handles closed, at the end of the block
     StartOtherIde(launcher, CREATE_SUSPENDED);
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<char> attributes(size);
-    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
-    ASSERT_TRUE(InitializeProcThreadAttributeList(list, 1, 0, &size));
-    ASSERT_TRUE(UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &launcher.info.hProcess,
-                                          sizeof(HANDLE), nullptr, nullptr));
+    std::vector<char> attributes;
+    LPPROC_THREAD_ATTRIBUTE_LIST list = ParentAttribute(launcher.info.hProcess, attributes);
+    ASSERT_NE(list, nullptr);
     STARTUPINFOEXW tool_startup{};
     tool_startup.StartupInfo.cb = sizeof tool_startup;
     tool_startup.lpAttributeList = list;

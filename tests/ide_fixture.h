@@ -30,6 +30,41 @@ inline ::testing::AssertionResult FullscreenLayout(const ide_state& s, bool type
   return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s));
 }
 
+// A second stand-in IDE in a process of its own ("standin_ide hold"), ended
+// with the record.
+struct held_process {
+  PROCESS_INFORMATION info{};
+  HWND main_window = nullptr;
+  ~held_process() {
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+};
+
+inline BOOL CALLBACK FindIdeOf(HWND window, LPARAM parameter) {
+  auto& held = *reinterpret_cast<held_process*>(parameter);
+  if (!IsVisibleWindowOf(window, held.info.dwProcessId, L"WindowClass_2")) return TRUE;
+  held.main_window = window;
+  return FALSE;
+}
+
+// Waits until its window is up, unless made suspended.
+inline void StartOtherIde(held_process& held, DWORD flags = 0) {
+  std::wstring command = L"\"" + BuiltProgram(L"standin_ide.exe") + L"\" hold";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                             &held.info));
+  if (flags & CREATE_SUSPENDED) return;
+  for (ULONGLONG deadline = GetTickCount64() + 20000; !held.main_window && GetTickCount64() < deadline;) {
+    EnumWindows(FindIdeOf, reinterpret_cast<LPARAM>(&held));
+    if (!held.main_window) Sleep(10);
+  }
+  ASSERT_NE(held.main_window, nullptr);
+}
+
 class WithStandinIde : public ::testing::Test {
  protected:
   scratch_folder folder;

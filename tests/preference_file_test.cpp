@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "handle.h"
@@ -109,6 +110,62 @@ TEST(PreferenceFile, AFileOpenElsewhereIsReadOnlyHereOrNotOpened) {
     other.reset();
     EXPECT_EQ(ReadBytes(path), original);
   }
+}
+
+namespace {
+
+// The name of the turn that runs take at the file.
+std::wstring FileTurnOf(std::wstring path) {
+  CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
+  std::replace(path.begin(), path.end(), L'\\', L'/');
+  return L"Local\\Corvalin.FileTurn." + path;
+}
+
+struct turn_holder {
+  HANDLE mutex;
+  HANDLE taken;  // signalled once the thread has the turn
+  HANDLE end;    // signalled: give the turn up; none: end while holding it (abandoned)
+};
+
+DWORD WINAPI HoldTurn(void* context) {
+  const auto* holder = static_cast<turn_holder*>(context);
+  WaitForSingleObject(holder->mutex, INFINITE);
+  SetEvent(holder->taken);
+  if (holder->end) {
+    WaitForSingleObject(holder->end, INFINITE);
+    ReleaseMutex(holder->mutex);
+  }
+  return 0;
+}
+
+}  // namespace
+
+// A turn held elsewhere for longer than a run waits, one left abandoned, and
+// its name taken by an object of another kind: the run goes on, and saves.
+TEST(PreferenceFile, ARunGoesOnWhenTheFilesTurnCannotBeHad) {
+  scratch_folder folder;
+  const std::wstring path = folder.path + L"Handles.ini";
+  const std::wstring turn = FileTurnOf(path);
+  for (const bool held : {true, false}) {
+    SCOPED_TRACE(held ? "held" : "abandoned");
+    DeleteFileW(path.c_str());
+    unique_handle mutex{CreateMutexW(nullptr, FALSE, turn.c_str())};
+    unique_handle taken{CreateEventW(nullptr, TRUE, FALSE, nullptr)}, end{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    turn_holder holder{mutex.get(), taken.get(), held ? end.get() : nullptr};
+    unique_handle thread{CreateThread(nullptr, 0, HoldTurn, &holder, 0, nullptr)};
+    WaitForSingleObject(held ? taken.get() : thread.get(), INFINITE);
+    const ULONGLONG start = GetTickCount64();
+    RecordMenu(path, L"1", 11);
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 11\r\n");
+    EXPECT_TRUE(held ? waited >= FileTurnTimeoutMs - 100 : waited < FileTurnTimeoutMs) << waited << " ms";
+    SetEvent(end.get());
+    WaitForSingleObject(thread.get(), INFINITE);
+  }
+  unique_handle event{CreateEventW(nullptr, TRUE, FALSE, turn.c_str())};
+  ASSERT_TRUE(event);
+  RecordMenu(path, L"2", 22);
+  EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n");
 }
 
 // A sparse file of 100 TB on the small tmpfs: its size is real, memory to read

@@ -64,24 +64,33 @@ TEST_F(Switch, LeavingAfterHandlesIniWasDeleted) {
   EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
 }
 
-// Held open by another process sharing reads only, or nothing: the tool can
-// read it or not, but cannot write it.
-TEST_F(Switch, AHandlesIniThatCannotBeWritten) {
+// Held open by another process for reading: sharing reads only, or nothing, the
+// tool can read it or not, but cannot write it; sharing writes too, as a log
+// viewer may, the tool writes it in place.
+TEST_F(Switch, AHandlesIniHeldOpenForReading) {
   const std::string stale = "\xEF\xBB\xBF\r\n[1]\r\nMenuHandle = 2\r\n";
-  for (const DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{0}}) {
-    SCOPED_TRACE(share ? "sharing reads" : "sharing nothing");
+  const struct {
+    const char* label;
+    DWORD share;
+    bool written;
+  } cases[] = {{"sharing reads", FILE_SHARE_READ, false},
+               {"sharing nothing", 0, false},
+               {"sharing reads and writes", FILE_SHARE_READ | FILE_SHARE_WRITE, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
     const ide_window_set& w = RestartIde();
     WriteBytes(folder.path + L"Handles.ini", stale);
-    unique_file held{CreateFileW((folder.path + L"Handles.ini").c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                 0, nullptr)};
+    unique_file held{CreateFileW((folder.path + L"Handles.ini").c_str(), GENERIC_READ, c.share, nullptr,
+                                 OPEN_EXISTING, 0, nullptr)};
     ASSERT_TRUE(held);
     ASSERT_TRUE(Quietly(RunTool(TypeOne)));
     EXPECT_TRUE(FullscreenLayout(State(), true));
-    EXPECT_EQ(State().menu_property, w.menu) << "the handle is kept on the window instead";
+    EXPECT_EQ(State().menu_property, w.menu) << "the handle is kept on the window as well";
     ASSERT_TRUE(Quietly(RunTool(TypeOne)));
     EXPECT_TRUE(BackToNormal(w));
     held.reset();
-    EXPECT_EQ(HandlesIni(), stale);
+    EXPECT_EQ(HandlesIni(), c.written ? stale + "\r\n" + HandlesRecord(w.main_window, w.menu) : stale);
+    EXPECT_EQ(TemporaryFiles(folder.path), 0);
   }
 }
 
@@ -165,6 +174,45 @@ TEST_F(Overlapping, ADoublePressAgainAndAgain) {
   for (int trial = 1; trial <= 10; ++trial) {
     SCOPED_TRACE("trial " + std::to_string(trial));
     StartAtOnce(2, trial % 2 ? TypeOne : TypeTwo);
+  }
+}
+
+// Two IDE windows, each of its own process, pressed at the same moment again
+// and again, sharing a Handles.ini of 100,000 groups of other windows: the runs
+// take turns at the file, so each entering press adds its window's group and
+// keeps every byte that was there.
+TEST_F(Overlapping, TwoWindowsPressedTogetherKeepBothRecords) {
+  held_process other;
+  StartOtherIde(other);
+  if (HasFatalFailure()) return;
+  const ide_window_set& w = StartIde();
+  std::string seed = "\xEF\xBB\xBF\r\n";
+  for (intptr_t group = 1; group <= 100000; ++group) {  // numbers no window handle has
+    if (group > 1) seed += "\r\n";
+    seed += HandlesRecord(reinterpret_cast<HWND>(1000000000000 + group), reinterpret_cast<HMENU>(group));
+  }
+  const std::vector<HANDLE> parents = {nullptr, other.info.hProcess};
+  for (int press = 1; press <= 20; ++press) {
+    SCOPED_TRACE("press " + std::to_string(press));
+    WriteBytes(folder.path + L"Handles.ini", seed);
+    const std::string mine = HandlesRecord(w.main_window, GetMenu(w.main_window));
+    const std::string others = HandlesRecord(other.main_window, GetMenu(other.main_window));
+    for (const process_run& run : RunProcessesAtOnce(tool, {TypeTwo, TypeTwo}, InToolFolder(), parents)) {
+      ASSERT_TRUE(Quietly(run));
+    }
+    ASSERT_EQ(State().style & WS_BORDER, 0);
+    ASSERT_EQ(GetWindowLongPtrW(other.main_window, GWL_STYLE) & WS_BORDER, 0);
+    const std::string ini = HandlesIni();
+    const bool seed_kept = ini.compare(0, seed.size(), seed) == 0;
+    const std::string added = seed_kept ? ini.substr(seed.size()) : "";
+    EXPECT_TRUE(seed_kept && (added == "\r\n" + mine + "\r\n" + others || added == "\r\n" + others + "\r\n" + mine))
+        << "seed kept " << seed_kept << ", this window's group added " << (added.find(mine) != std::string::npos)
+        << ", the other's " << (added.find(others) != std::string::npos);
+    for (const process_run& run : RunProcessesAtOnce(tool, {TypeTwo, TypeTwo}, InToolFolder(), parents)) {
+      ASSERT_TRUE(Quietly(run));
+    }
+    ASSERT_NE(State().style & WS_BORDER, 0);
+    ASSERT_NE(GetWindowLongPtrW(other.main_window, GWL_STYLE) & WS_BORDER, 0);
   }
 }
 

@@ -25,10 +25,12 @@ void RecordMenuHandle(HWND main_window, HMENU menu) {
 }
 
 HMENU RecordedMenuHandle(HWND main_window) {
-  if (!PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups)) return nullptr;
-  PreferenceFile::SelectGroup(HandleGroupName(main_window));
-  const intptr_t menu = static_cast<intptr_t>(PreferenceFile::ReadInt(MenuHandleKey, 0));
-  PreferenceFile::Close();
+  intptr_t menu = 0;
+  if (PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups)) {
+    PreferenceFile::SelectGroup(HandleGroupName(main_window));
+    menu = static_cast<intptr_t>(PreferenceFile::ReadInt(MenuHandleKey, 0));
+  }
+  PreferenceFile::Close();  // also after a failed open: it ends the file's turn
   return reinterpret_cast<HMENU>(menu);
 }
 

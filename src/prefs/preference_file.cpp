@@ -1,5 +1,6 @@
 #include "prefs/preference_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -20,6 +21,35 @@ constexpr DWORD KeptAttributes =
 
 unique_file OpenExisting(const std::wstring& path, DWORD access, DWORD share) {
   return unique_file(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The name of the turn at a file: its full path, lower-cased because file names
+// are not case-sensitive, without backslashes, which would name a folder of
+// objects. A path too long for an object name gives a hash of itself instead.
+std::wstring FileTurnName(const std::wstring& name) {
+  const std::wstring prefix = L"Local\\Corvalin.FileTurn.";
+  std::wstring path(GetFullPathNameW(name.c_str(), 0, nullptr, nullptr), L'\0');
+  const DWORD length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
+  if (length == 0 || length >= path.size()) path = name; else path.resize(length);
+  CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
+  std::replace(path.begin(), path.end(), L'\\', L'/');
+  if (prefix.size() + path.size() < MAX_PATH) return prefix + path;
+  uint64_t hash = 14695981039346656037u;  // FNV-1a
+  for (wchar_t c : path) hash = (hash ^ c) * 1099511628211u;
+  return prefix + std::to_wstring(hash);
+}
+
+// Waits for the file's turn. A run that ended inside its turn leaves the mutex
+// abandoned, which hands the turn on all the same. Without the turn (the name
+// taken by an object of another kind, or a holder that takes too long) the
+// run goes on as if it were alone: the record is not worth a hung or skipped
+// switch.
+owned_mutex TakeFileTurn(const std::wstring& name) {
+  unique_handle mutex{CreateMutexW(nullptr, FALSE, FileTurnName(name).c_str())};
+  if (!mutex) return {};
+  const DWORD result = WaitForSingleObject(mutex.get(), FileTurnTimeoutMs);
+  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return {};
+  return owned_mutex{mutex.release()};
 }
 
 // Reads or writes every byte, in pieces a DWORD can count, or reports failure:
@@ -120,8 +150,10 @@ unique_file CreateTemporaryFileBeside(const std::wstring& path, DWORD attributes
 // temporary file goes with its handle. Through a symbolic link the file it
 // names is replaced, not the link; the file's attributes carry over. No
 // flushes: the handles the file holds mean nothing after a restart, and the
-// rename replaces it all or nothing. Returns false when no temporary file could
-// be made at all.
+// rename replaces it all or nothing. Returns false when the file is to be
+// written in place instead: no temporary file could be made at all, or the
+// rename was refused (another program holds the file open without sharing its
+// deletion) and the file could be opened for writing again.
 bool SaveThroughTemporaryFile(const char* bytes, size_t size) {
   const std::wstring target = FinalPath(Preferences.handle.get(), Preferences.kept_path);
   FILE_BASIC_INFO basic{};  // the attributes alone: the whole file information asks for the volume too
@@ -134,11 +166,14 @@ bool SaveThroughTemporaryFile(const char* bytes, size_t size) {
   if (!file) return false;
   if (!WriteAll(file.get(), bytes, size)) return true;
   Preferences.handle.reset();  // an open file cannot be replaced
-  if (MarkForDeletion(file.get(), false) && !RenameOver(file.get(), target) && !MarkForDeletion(file.get(), true)) {
+  if (!MarkForDeletion(file.get(), false)) return true;  // still marked: it goes with its handle
+  if (RenameOver(file.get(), target)) return true;
+  if (!MarkForDeletion(file.get(), true)) {
     file.reset();
     DeleteFileW(temporary.c_str());
   }
-  return true;
+  Preferences.handle = OpenExisting(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ);
+  return !Preferences.handle;
 }
 
 // Where no new file can be made beside it, the file is rewritten in place. The
@@ -195,6 +230,7 @@ namespace PreferenceFile {
 intptr_t Open(std::wstring_view name, uint32_t flags) {
   Close();
   Preferences.kept_path.assign(name);
+  Preferences.turn = TakeFileTurn(Preferences.kept_path);
   Preferences.active = true;
   Preferences.flags = flags;
   const std::wstring& path = Preferences.kept_path;
@@ -230,6 +266,7 @@ void WriteInt(std::wstring_view key, int64_t value) {
 void Close() {
   if (Preferences.active) Save();
   Preferences.handle.reset();
+  Preferences.turn.reset();  // after the close: the next run opens the file for writing
   FreeIniDocument(Preferences.document);
   Preferences.kept_path.clear();
   Preferences.kept_path.shrink_to_fit();

@@ -12,6 +12,7 @@
 #include "prefs/ini_text.h"
 
 struct preference_file {
+  owned_mutex turn;       // the file's turn, taken before the open and given up after the close
   unique_file handle;     // held open from Open to Close; none when the open failed
   std::wstring kept_path; // the name given to Open; a save writes under it
   bool active;
@@ -20,11 +21,18 @@ struct preference_file {
   ini_document document;
 };
 
+// Runs of the tool that use the same file, for whichever IDE window, take turns
+// at it from Open to Close: a named mutex after the file's full path. A run
+// waits at most FileTurnTimeoutMs for it; when it does not come in time, or
+// cannot be had at all, the run goes on without it.
+constexpr DWORD FileTurnTimeoutMs = 5000;
+
 namespace PreferenceFile {
 
 // Non-zero when the file was opened (for reading and writing, or reading only);
 // 0 when it cannot be opened at all: it is then active and empty, and a write
-// creates it at Close. Closes (and saves) the previous file first.
+// creates it at Close. Closes (and saves) the previous file first. Every Open,
+// also a failed one, is to be followed by Close, which ends the file's turn.
 intptr_t Open(std::wstring_view name, uint32_t flags);
 int SelectGroup(std::wstring_view name);
 int64_t ReadInt(std::wstring_view key, int64_t fallback);

@@ -92,20 +92,40 @@ bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name)
   return owner == process_id && wcscmp(name, class_name) == 0 && IsWindowVisible(window);
 }
 
+LPPROC_THREAD_ATTRIBUTE_LIST ParentAttribute(HANDLE& parent, std::vector<char>& storage) {
+  SIZE_T size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+  storage.assign(size, '\0');
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+  if (!InitializeProcThreadAttributeList(list, 1, 0, &size) ||
+      !UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent, sizeof parent, nullptr,
+                                 nullptr)) {
+    return nullptr;
+  }
+  return list;
+}
+
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
-                                             const run_options& options) {
+                                             const run_options& options, std::vector<HANDLE> parents) {
   std::vector<process_run> runs(arguments.size());
   std::vector<PROCESS_INFORMATION> children(arguments.size());
   std::vector<unique_handle> owned;  // closes the children's handles
   std::wstring environment = EnvironmentBlock(options);
+  parents.resize(arguments.size());
   for (size_t i = 0; i < arguments.size(); ++i) {
     std::wstring command_line = L"\"" + exe + L"\"" + (arguments[i].empty() ? L"" : L" " + arguments[i]);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    runs[i].started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                                     CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
-                                     options.folder.empty() ? nullptr : options.folder.c_str(), &startup,
-                                     &children[i]);
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    std::vector<char> attributes;
+    DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED;
+    if (parents[i]) {
+      startup.lpAttributeList = ParentAttribute(parents[i], attributes);
+      flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
+    runs[i].started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags,
+                                     environment.data(), options.folder.empty() ? nullptr : options.folder.c_str(),
+                                     &startup.StartupInfo, &children[i]);
+    if (startup.lpAttributeList) DeleteProcThreadAttributeList(startup.lpAttributeList);
     owned.emplace_back(children[i].hProcess);
     owned.emplace_back(children[i].hThread);
     runs[i].process_id = children[i].dwProcessId;

@@ -39,9 +39,13 @@ struct process_run {
 // (relay_trace.h) unless `options` sets WINEDEBUG itself.
 process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, const run_options& options = {});
 // One run of `exe` for each entry of `arguments`, all started together (made
-// suspended, then let go at once) and waited for together.
+// suspended, then let go at once) and waited for together. Run i is made the
+// child of `parents[i]` where that is given (another IDE starting it), else of
+// this process.
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
-                                             const run_options& options = {});
+                                             const run_options& options = {}, std::vector<HANDLE> parents = {});
+// Attributes that make a new process the child of `parent`; they live in `storage`.
+LPPROC_THREAD_ATTRIBUTE_LIST ParentAttribute(HANDLE& parent, std::vector<char>& storage);
 // The same for a process made suspended elsewhere; its handles stay the caller's.
 process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options = {});
 
