@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The type 1 layout on two monitors: an X server (Xephyr, inside Xvfb) with two
-# screens side by side, 1280x800 at (0, 0) and 1024x768 at (1280, 0), joined
-# by Xinerama; the stand-in IDE is maximized on each in turn and Corvalin.exe
-# switches it in and out (the end-to-end test Layouts.OnEachMonitor). Fails
-# unless both monitors get the same layout.
+# The type 1 layout on two monitors, in two arrangements: side by side
+# (1280x800 at (0, 0), 1024x768 at (1280, 0)) and one above the other
+# (1024x768 at (0, 0), 1280x800 below it at (0, 768)). Each is an X server
+# (Xephyr, inside Xvfb) with two screens joined by Xinerama; the stand-in IDE
+# is maximized on each monitor in turn and Corvalin.exe switches it in and out
+# (the end-to-end test Layouts.OnEachMonitor): the same layout on each, and
+# nothing of the window on the other monitor. Fails unless both pass.
 # Run after scripts/setup.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,9 +31,18 @@ start_server() {
   export DISPLAY=:$number
 }
 
-start_server Xvfb -screen 0 2400x900x24 -nolisten tcp
-start_server Xephyr -screen 1280x800 -screen 1024x768 +xinerama -ac -nolisten tcp  # a window on the first
-bash cmake/wine-prefix.sh "$prefix" monitors
+# The test under Wine on two monitors arranged by the Xephyr arguments given.
 # The test skips itself with fewer than two monitors: only a pass counts.
-wine build/bin/end_to_end_tests.exe --gtest_filter=Layouts.OnEachMonitor | tr -d '\r' | tee build/two-monitors.log
-grep -q '^\[  PASSED  \] 1 test' build/two-monitors.log && ! grep -q SKIPPED build/two-monitors.log
+on_two_monitors() {
+  local name=$1 log=$root/build/two-monitors-$1.log
+  shift
+  start_server Xvfb -screen 0 2400x1700x24 -nolisten tcp
+  start_server Xephyr "$@" +xinerama -ac -nolisten tcp  # windows on the Xvfb screen
+  bash cmake/wine-prefix.sh "$prefix" monitors
+  wine build/bin/end_to_end_tests.exe --gtest_filter=Layouts.OnEachMonitor | tr -d '\r' | tee "$log"
+  wineserver -k 2>/dev/null || true
+  grep -q '^\[  PASSED  \] 1 test' "$log" && ! grep -q SKIPPED "$log" || { echo "two monitors, $name: failed" >&2; exit 1; }
+}
+
+on_two_monitors side-by-side -screen 1280x800 -screen 1024x768
+on_two_monitors one-above -screen 1024x768 -origin 0,768 -screen 1280x800
