@@ -1,12 +1,13 @@
 // The stand-in IDE as a program:
 //   standin_ide hold                 the IDE windows, until the process is ended
-//   standin_ide demo SHOTS_FOLDER [right|left|none] [relayout]
+//   standin_ide demo SHOTS_FOLDER [right|left|none|auto] [relayout]
 //                                    the whole job: type 1 and type 2, each in and
 //                                    out on a fresh IDE with the tools panel on that
-//                                    side, with the state, Handles.ini, the menu
-//                                    handed to SetMenu and a screenshot after each
-//                                    step; with "relayout", also after the IDE hid
-//                                    its error log while in the fullscreen layout
+//                                    side, none, or hidden automatically, with the
+//                                    state, Handles.ini, the menu handed to SetMenu
+//                                    and a screenshot after each step; with
+//                                    "relayout", also after the IDE laid itself out
+//                                    again while in the fullscreen layout
 #include <windows.h>
 
 #include <string>
@@ -77,10 +78,9 @@ void PrintMenuCalls(const process_run& run, uint64_t mark, const ide_window_set&
 }
 
 // Each cycle on a fresh stand-in IDE: under Wine the first one keeps no menu,
-// and the second entering run would have none to record. The IDE's queued size
-// event waits until after each run (taken at once it may come after the tool's
-// moves and undo them: the IDE's own layout in the borderless window, which
-// "relayout" shows, the IDE hiding its error log while in the fullscreen layout).
+// and the second entering run would have none to record. With "relayout", the
+// IDE lays itself out again in the fullscreen layout, as a user's work makes
+// it: another source tab, a new file, the error log hidden.
 int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   ide_options configuration;
   configuration.panel = panel == L"left"   ? panel_side::left
@@ -120,8 +120,11 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
       PrintMenuCalls(run, mark, w);
       picture(entering ? type_name : (std::wstring(type_name) + L"-left").c_str());
       if (!entering || !relayout) continue;
-      IdeDoes(ide, ide_event::error_log_toggled);
-      Print(L"The IDE hid its error log:\n  " + DescribeIdeState(ReadIdeState(w)));
+      for (ide_event event : {ide_event::source_tab_changed, ide_event::new_file, ide_event::error_log_toggled}) {
+        IdeDoes(ide, event);
+      }
+      Print(L"The IDE changed its source tab, opened a new file and hid its error log:\n  " +
+            DescribeIdeState(ReadIdeState(w)));
       picture((std::wstring(type_name) + L"-relaid").c_str());
     }
   };
@@ -145,6 +148,6 @@ int wmain(int argc, wchar_t** argv) {
     arguments.resize(3);
     return Demo(arguments[0], arguments[1], arguments[2] == L"relayout");
   }
-  Print(L"usage: standin_ide hold | demo SHOTS_FOLDER [right|left|none] [relayout]");
+  Print(L"usage: standin_ide hold | demo SHOTS_FOLDER [right|left|none|auto] [relayout]");
   return 2;
 }
