@@ -1,4 +1,5 @@
 #include "ide_fixture.h"
+#include "version.h"
 
 namespace {
 
@@ -68,13 +69,11 @@ TEST_F(Faults, EachFaultIsReportedShownAndLogged) {
     EXPECT_EQ(lines[3].rfind(L"Datum/Uhrzeit: ", 0), 0u);
     EXPECT_EQ(lines[3].size(), 15u + 19);
     EXPECT_EQ(lines[4].rfind(L"Betriebssystem: ", 0), 0u);
-    EXPECT_EQ(lines[5], L"Anwendung: Corvalin 1.0.1 (Build 680)");
+    EXPECT_EQ(lines[5], L"Anwendung: Corvalin " CORVALIN_VERSION " (Build " CORVALIN_BUILD ")");
     EXPECT_EQ(lines[6], std::wstring(L"Fehlermeldung: ") + c.message);
     EXPECT_EQ(lines[7].rfind(L"Speicheradresse: ", 0), 0u);
     EXPECT_GT(std::stoll(lines[7].substr(17)), 0x10000) << "an address inside the probe";
-    if (c.target) {
-      EXPECT_EQ(lines[8], std::wstring(L"Ziel-Speicheradresse:  ") + c.target);
-    }
+    if (c.target) { EXPECT_EQ(lines[8], std::wstring(L"Ziel-Speicheradresse:  ") + c.target); }
     const std::string log = Log();
     ASSERT_EQ(log.size(), earlier.size() + 19 + 2 + run.boxes[0].text.size() + 2);
     EXPECT_EQ(log.substr(0, earlier.size()), earlier);

@@ -7,6 +7,7 @@
 #include "fault/fault_handler.h"
 #include "fault/os_names.h"
 #include "test_support.h"
+#include "version.h"
 
 namespace {
 
@@ -80,12 +81,12 @@ TEST(OsVersion, TheRunningSystemIsTheOneItsRegistryNames) {
 
 TEST(FatalReport, OnlyAnAccessViolationHasTheTargetLine) {
   const std::wstring report = ComposeFatalReport({AccessViolation, 8000, -16}, At(2026, 12, 7, 9, 5, 3), L"Windows 10");
-  EXPECT_EQ(report, Head + L"Betriebssystem: Windows 10\rAnwendung: Corvalin 1.0.1 (Build 680)\r"
+  EXPECT_EQ(report, Head + L"Betriebssystem: Windows 10\rAnwendung: Corvalin " CORVALIN_VERSION " (Build " CORVALIN_BUILD ")\r"
                            L"Fehlermeldung: Invalid memory access\rSpeicheradresse: 8000\r"
                            L"Ziel-Speicheradresse:  -16\r");
   EXPECT_EQ(report.find(L'\n'), std::wstring::npos);
   EXPECT_EQ(ComposeFatalReport({0xC0000094, 4198400, 0}, At(2026, 12, 7, 9, 5, 3), L""),
-            Head + L"Betriebssystem: \rAnwendung: Corvalin 1.0.1 (Build 680)\r"
+            Head + L"Betriebssystem: \rAnwendung: Corvalin " CORVALIN_VERSION " (Build " CORVALIN_BUILD ")\r"
                    L"Fehlermeldung: Division by zero \rSpeicheradresse: 4198400\r");
 }
 
