@@ -37,7 +37,8 @@ TEST(DisplayScaleSerial, TheConfigurationsAtOneHundredAndFiftyPercent) {
     // The relay trace for the tool's runs alone.
     const run_options options{.folder = {}, .environment = {{L"WINEDEBUG", L"-all"}}, .timeout_ms = 110000};
     ASSERT_TRUE(Quietly(RunProcess(BuiltProgram(L"end_to_end_tests.exe"),
-                                   L"--gtest_filter=Layouts.LastThroughEveryRelayoutOfEachConfiguration --gtest_output=xml:" + report,
+                                   L"--gtest_filter=Layouts.LastThroughEveryRelayoutOfEachConfiguration "
+                                   L"--gtest_output=xml:" + report,
                                    options)));
   }
   const std::string xml = ReadBytes(report);

@@ -71,7 +71,9 @@ std::vector<RECT> BarePieces(const ide_window_set& w, RECT area) {
 // column beside the strip of a collapsed tools panel, or none.
 int WidestBarePiece(const ide_window_set& w) {
   int widest = 0;
-  for (const RECT& piece : BarePieces(w, ClientOnScreen(w.main_window))) widest = std::max<int>(widest, piece.right - piece.left);
+  for (const RECT& piece : BarePieces(w, ClientOnScreen(w.main_window))) {
+    widest = std::max<int>(widest, piece.right - piece.left);
+  }
   return widest;
 }
 
@@ -109,7 +111,9 @@ int WidestBarePiece(const ide_window_set& w) {
   if (ScreenRect(w.editor).top != m.top + moved) return Failure("the editor", ScreenRect(w.editor));
   if (Seen(w.tool_bar)) return Failure("the tool bar is seen", SeenPart(w.tool_bar));
   if (Seen(w.file_tab_bar)) return Failure("the file tab bar is seen", SeenPart(w.file_tab_bar));
-  if (client.left != m.left || client.right != m.right || client.bottom != m.bottom) return Failure("the client area", client);
+  if (client.left != m.left || client.right != m.right || client.bottom != m.bottom) {
+    return Failure("the client area", client);
+  }
   if (ScreenRect(w.status_bar).bottom != m.bottom) return Failure("the status bar", ScreenRect(w.status_bar));
   RECT box{};
   if (GetWindowRgnBox(w.main_window, &box) == ERROR) return ::testing::AssertionFailure() << "no window region";

@@ -89,11 +89,11 @@ void LeaveFullscreen(const ide_windows& w) {
 // scales between programs of different awareness. Windows 10 1607 and later;
 // before, the process's own awareness holds.
 void WorkInDpiAwarenessOf(HWND window) {
-  using get_context = HANDLE(WINAPI*)(HWND);
-  using set_context = HANDLE(WINAPI*)(HANDLE);
   HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  auto get = reinterpret_cast<get_context>(reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
-  auto set = reinterpret_cast<set_context>(reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+  auto get = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+  auto set = reinterpret_cast<HANDLE(WINAPI*)(HANDLE)>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
   if (get && set) set(get(window));
 }
 

@@ -298,7 +298,9 @@ void MakeWindows(standin_ide& ide) {
   ide.tools_part = w.log_splitter;
   ide.log_part = w.container;
   ide.rows = o.file_tab_rows;
-  for (HWND window : {w.splitter, w.log_splitter}) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
+  for (HWND window : {w.splitter, w.log_splitter}) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
+  }
   RECT tool_bar{}, status_bar{};
   GetWindowRect(w.tool_bar, &tool_bar);  // none: empty
   GetWindowRect(w.status_bar, &status_bar);
