@@ -110,25 +110,15 @@ DWORD CycleOneId() {
 // A launcher started the tool and ended; before the tool ran, a newer IDE
 // process took over the launcher's id. That IDE did not start the tool.
 TEST_F(DiscoverySerial, AParentsIdTakenOverByANewerIdeIsNotTheParent) {
-  PROCESS_INFORMATION started{};
+  child_process started;  // the tool, ended by the test's end at the latest
   DWORD launcher_id = 0;
   {
     held_process launcher;  // ended, and its handles closed, at the end of the block
     StartOtherIde(launcher, CREATE_SUSPENDED);
-    std::vector<char> attributes;
-    LPPROC_THREAD_ATTRIBUTE_LIST list = ParentAttribute(launcher.info.hProcess, attributes);
-    ASSERT_NE(list, nullptr);
-    STARTUPINFOEXW tool_startup{};
-    tool_startup.StartupInfo.cb = sizeof tool_startup;
-    tool_startup.lpAttributeList = list;
-    std::wstring tool_command = L"\"" + tool + L"\" /fullscreentype=1";
-    ASSERT_TRUE(CreateProcessW(nullptr, tool_command.data(), nullptr, nullptr, FALSE,
-                               CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT, nullptr, folder.path.c_str(),
-                               &tool_startup.StartupInfo, &started));
-    DeleteProcThreadAttributeList(list);
-    launcher_id = launcher.info.dwProcessId;
+    started = StartChild(tool, L"/fullscreentype=1", CREATE_SUSPENDED, folder.path, launcher.child.process.get());
+    ASSERT_TRUE(started.process);
+    launcher_id = launcher.child.id;
   }
-  const unique_handle tool_process{started.hProcess}, tool_thread{started.hThread};
 
   // Walk once round the given-back ids to the launcher's, then up to the one
   // before it: the next process made takes the launcher's id.
@@ -140,8 +130,7 @@ TEST_F(DiscoverySerial, AParentsIdTakenOverByANewerIdeIsNotTheParent) {
     }
     StartOtherIde(ide);
   }
-  if (ide.info.dwProcessId != launcher_id) {
-    TerminateProcess(started.hProcess, 0);
+  if (ide.child.id != launcher_id) {
     GTEST_SKIP() << "this system does not hand the launcher's process id to the next process";
   }
   const LONG_PTR style = GetWindowLongPtrW(ide.main_window, GWL_STYLE);

@@ -6,6 +6,7 @@
 #include "fault/error_log.h"
 #include "fault/fault_handler.h"
 #include "fault/os_names.h"
+#include "handle.h"
 #include "test_support.h"
 #include "version.h"
 
@@ -127,11 +128,11 @@ TEST(ErrorLog, AFileInUseIsTriedAgain) {
   scratch_folder folder;
   DataDirectory = folder.path;
   const std::wstring path = TodaysLog(folder.path);
-  HANDLE busy = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(busy, INVALID_HANDLE_VALUE);
-  std::thread releaser([busy] {
+  unique_file busy{CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
+  ASSERT_TRUE(busy);
+  std::thread releaser([&busy] {
     Sleep(150);
-    CloseHandle(busy);
+    busy.reset();
   });
   WriteLogEntry(L"Error", L"after the wait");
   releaser.join();

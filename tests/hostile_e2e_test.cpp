@@ -303,19 +303,15 @@ bool PressAgainDuringTheReport(HANDLE, const message_box_seen& box, void* contex
 // once, and the switch's time limit does not take the report away.
 TEST_F(HostileSerial, AFaultReportDuringASlowSwitch) {
   const ide_window_set& w = StartIde({.pause_at_style_change_ms = 3000});
-  std::wstring command = L"\"" + tool + L"\" /fullscreentype=1";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                             folder.path.c_str(), &startup, &started));
-  const unique_handle process{started.hProcess}, thread{started.hThread};
-  tool_in_switch in_switch{w.main_window, started.hThread};
+  const child_process started = StartChild(tool, L"/fullscreentype=1", CREATE_SUSPENDED, folder.path);
+  ASSERT_TRUE(started.process);
+  tool_in_switch in_switch{w.main_window, started.thread.get()};
   const unique_handle injector{CreateThread(nullptr, 0, FaultTheToolInItsSwitch, &in_switch, 0, nullptr)};
   press_during_report press{tool, InToolFolder()};
   const run_options run{.folder = folder.path, .timeout_ms = 20000,  // longer than the switch may take
                         .on_box = PressAgainDuringTheReport, .context = &press};
   const process_run report = ResumeAndWait(started, run);
+  WaitForSingleObject(injector.get(), INFINITE);  // it reads `in_switch` until it is done
   ASSERT_EQ(report.boxes.size(), 1u);
   EXPECT_EQ(report.boxes[0].caption, L"Fehler");
   EXPECT_FALSE(report.finished) << "the report was still up when the test ended the tool";

@@ -33,30 +33,21 @@ inline ::testing::AssertionResult FullscreenLayout(const ide_state& s, bool type
 // A second stand-in IDE in a process of its own ("standin_ide hold"), ended
 // with the record.
 struct held_process {
-  PROCESS_INFORMATION info{};
+  child_process child;
   HWND main_window = nullptr;
-  ~held_process() {
-    TerminateProcess(info.hProcess, 0);
-    WaitForSingleObject(info.hProcess, INFINITE);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-  }
 };
 
 inline BOOL CALLBACK FindIdeOf(HWND window, LPARAM parameter) {
   auto& held = *reinterpret_cast<held_process*>(parameter);
-  if (!IsVisibleWindowOf(window, held.info.dwProcessId, L"WindowClass_2")) return TRUE;
+  if (!IsVisibleWindowOf(window, held.child.id, L"WindowClass_2")) return TRUE;
   held.main_window = window;
   return FALSE;
 }
 
 // Waits until its window is up, unless made suspended.
 inline void StartOtherIde(held_process& held, DWORD flags = 0) {
-  std::wstring command = L"\"" + BuiltProgram(L"standin_ide.exe") + L"\" hold";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
-                             &held.info));
+  held.child = StartChild(BuiltProgram(L"standin_ide.exe"), L"hold", flags);
+  ASSERT_TRUE(held.child.process);
   if (flags & CREATE_SUSPENDED) return;
   for (ULONGLONG deadline = GetTickCount64() + 20000; !held.main_window && GetTickCount64() < deadline;) {
     EnumWindows(FindIdeOf, reinterpret_cast<LPARAM>(&held));
@@ -69,20 +60,18 @@ class WithStandinIde : public ::testing::Test {
  protected:
   scratch_folder folder;
   std::wstring tool = InstallTool(folder.path);
-  standin_ide* ide = nullptr;
-
-  void TearDown() override { StopStandinIde(ide); }
+  unique_standin_ide owned_ide;  // ended when the test ends, however it ends
+  standin_ide* ide = nullptr;    // owned_ide's, as the stand-in's functions take it
 
   uint64_t last_run_trace = 0;  // where the relay trace stood before the last run
 
   const ide_window_set& StartIde(const ide_options& options = {}) {
-    ide = StartStandinIde(options);
+    owned_ide.reset(ide = StartStandinIde(options));
     return WindowsOf(ide);
   }
   // A fresh IDE, for each case of a table.
   const ide_window_set& RestartIde(const ide_options& options = {}) {
-    StopStandinIde(ide);
-    ide = nullptr;
+    owned_ide.reset();
     return StartIde(options);
   }
   // Started in the tool's own folder, as the IDE usually starts it.

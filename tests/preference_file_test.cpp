@@ -256,8 +256,8 @@ TEST(PreferenceFile, AFullDiskWithNoRoomForANewFileKeepsTheFileWhole) {
   EXPECT_EQ(ReadBytes(path), original) << "the whole length could not be had: the file stays byte for byte";
   EXPECT_EQ(TemporaryFiles(L"V:\\"), 0);
 
-  HANDLE first = CreateFileW(fillers.front().c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
-  CloseHandle(first);  // blocks free again, still no inode: the same save goes in place
+  // Emptied: blocks free again, still no inode: the same save goes in place.
+  unique_file{CreateFileW(fillers.front().c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr)};
   RecordMenu(path, L"0", 123456789012);
   std::string expected = original;
   expected.replace(Mark.size() + 18, 1, "123456789012");

@@ -15,21 +15,14 @@ TEST_F(SaveEnds, ARunEndedMidSaveLeavesNoTemporaryFile) {
   WriteBytes(path, content);
   ASSERT_EQ(FileSize(path), static_cast<int64_t>(content.size()));
 
-  std::wstring command_line = L"\"" + tool + L"\" /fullscreentype=1";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(tool.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             folder.path.c_str(), &startup, &process));
+  child_process run = StartChild(tool, L"/fullscreentype=1", 0, folder.path);
+  ASSERT_TRUE(run.process);
   bool seen = false;
   const ULONGLONG deadline = GetTickCount64() + 60000;
-  while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+  while (WaitForSingleObject(run.process.get(), 0) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
     if ((seen = TemporaryFiles(folder.path, 1) > 0)) break;
   }
-  TerminateProcess(process.hProcess, 99);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  run = {};  // ended, and its handles closed
   ASSERT_TRUE(seen) << "the run ended before its save began";
   ASSERT_EQ(FileSize(path), static_cast<int64_t>(content.size())) << "the kill came after the rename";
 

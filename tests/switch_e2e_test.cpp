@@ -33,13 +33,13 @@ void Show(void* window) { ShowWindow(static_cast<HWND>(window), SW_SHOWMAXIMIZED
 }  // namespace
 
 TEST_F(Switch, TwoWindowsKeepTwoGroups) {
-  standin_ide* second = StartStandinIde({});
+  const unique_standin_ide second{StartStandinIde({})};
   const ide_window_set& a = StartIde();
-  const ide_window_set& b = WindowsOf(second);
+  const ide_window_set& b = WindowsOf(second.get());
   // The tool takes the first visible IDE window: hide the other one for each run.
-  RunOnIdeThread(second, Hide, b.main_window);
+  RunOnIdeThread(second.get(), Hide, b.main_window);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
-  RunOnIdeThread(second, Show, b.main_window);
+  RunOnIdeThread(second.get(), Show, b.main_window);
   RunOnIdeThread(ide, Hide, a.main_window);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
   EXPECT_EQ(HandlesIni(), "\xEF\xBB\xBF\r\n" + HandlesRecord(a.main_window, a.menu) + "\r\n" +
@@ -48,11 +48,10 @@ TEST_F(Switch, TwoWindowsKeepTwoGroups) {
   EXPECT_EQ(ReadIdeState(b).menu_property, b.menu);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
   EXPECT_TRUE(BackToNormal(b));
-  RunOnIdeThread(second, Hide, b.main_window);
+  RunOnIdeThread(second.get(), Hide, b.main_window);
   RunOnIdeThread(ide, Show, a.main_window);
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=1")));
   EXPECT_TRUE(BackToNormal(a));
-  StopStandinIde(second);
 }
 
 TEST_F(Switch, LeavingAfterHandlesIniWasDeleted) {
@@ -191,7 +190,7 @@ TEST_F(Overlapping, TwoWindowsPressedTogetherKeepBothRecords) {
     if (group > 1) seed += "\r\n";
     seed += HandlesRecord(reinterpret_cast<HWND>(1000000000000 + group), reinterpret_cast<HMENU>(group));
   }
-  const std::vector<HANDLE> parents = {nullptr, other.info.hProcess};
+  const std::vector<HANDLE> parents = {nullptr, other.child.process.get()};
   for (int press = 1; press <= 20; ++press) {
     SCOPED_TRACE("press " + std::to_string(press));
     WriteBytes(folder.path + L"Handles.ini", seed);
@@ -231,29 +230,25 @@ std::wstring TurnOf(HWND window) {
 TEST_F(Switch, ARunWhoseTurnDoesNotComeLeavesTheWindowAsItIs) {
   const ide_window_set& w = StartIde();
   const ide_state before = State();
-  HANDLE turn = CreateMutexW(nullptr, TRUE, TurnOf(w.main_window).c_str());
-  ASSERT_NE(turn, nullptr);
+  const unique_handle turn{CreateMutexW(nullptr, TRUE, TurnOf(w.main_window).c_str())};
+  ASSERT_TRUE(turn);
   const ULONGLONG start = GetTickCount64();
   ASSERT_TRUE(Quietly(RunTool(TypeOne)));
   EXPECT_GE(GetTickCount64() - start, 14500u) << "the run waited for its turn";
   EXPECT_EQ(State().style, before.style);
   EXPECT_EQ(State().menu, w.menu);
   EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
-  ReleaseMutex(turn);
+  ReleaseMutex(turn.get());
 
-  HANDLE taker = CreateThread(nullptr, 0, TakeTurnAndEnd, turn, 0, nullptr);
-  WaitForSingleObject(taker, INFINITE);
-  CloseHandle(taker);
+  const unique_handle taker{CreateThread(nullptr, 0, TakeTurnAndEnd, turn.get(), 0, nullptr)};
+  WaitForSingleObject(taker.get(), INFINITE);
   ASSERT_TRUE(Quietly(RunTool(TypeOne)));
   EXPECT_EQ(State().style & WS_BORDER, 0) << "an abandoned turn is a turn";
-  CloseHandle(turn);
 
-  standin_ide* other = StartStandinIde({.visible = false});
-  HANDLE other_turn = CreateMutexW(nullptr, TRUE, TurnOf(WindowsOf(other).main_window).c_str());
+  const unique_standin_ide other{StartStandinIde({.visible = false})};
+  const unique_handle other_turn{CreateMutexW(nullptr, TRUE, TurnOf(WindowsOf(other.get()).main_window).c_str())};
   ASSERT_TRUE(Quietly(RunTool(TypeOne)));
   EXPECT_NE(State().style & WS_BORDER, 0) << "another window's turn does not hold this one up";
-  CloseHandle(other_turn);
-  StopStandinIde(other);
 }
 
 // Another program holds an object of another kind under the window's turn name:
@@ -261,11 +256,10 @@ TEST_F(Switch, ARunWhoseTurnDoesNotComeLeavesTheWindowAsItIs) {
 TEST_F(Switch, ATurnNameTakenByAnotherKindOfObject) {
   const ide_window_set& w = StartIde();
   const ide_state before = State();
-  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, TurnOf(w.main_window).c_str());
+  const unique_handle event{CreateEventW(nullptr, TRUE, FALSE, TurnOf(w.main_window).c_str())};
   for (const process_run& run : RunProcessesAtOnce(tool, {TypeOne, TypeTwo, TypeOne}, InToolFolder())) {
     EXPECT_TRUE(Quietly(run));
   }
   EXPECT_EQ(State().style, before.style);
   EXPECT_EQ(State().menu, w.menu);
-  CloseHandle(event);
 }

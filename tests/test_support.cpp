@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fault/error_log.h"
+#include "handle.h"
 
 std::wstring MakeScratchFolder() {
   static LONG counter = 0;
@@ -18,46 +19,43 @@ std::wstring MakeScratchFolder() {
 
 void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
+  if (const unique_find search{FindFirstFileW((folder + L"*").c_str(), &found)}) {
     do {
       std::wstring name = found.cFileName;
       if (name == L"." || name == L"..") continue;
       std::wstring path = folder + name;
       SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path + L"\\"); else DeleteFileW(path.c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &found));
   }
   RemoveDirectoryW(folder.c_str());
 }
 
 std::string ReadBytes(const std::wstring& path, int64_t offset, size_t most) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  const unique_file file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr)};
+  if (!file) return "<missing>";
   LARGE_INTEGER at{};
   at.QuadPart = offset;
-  SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+  SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN);
   std::string bytes;
   char chunk[65536];
   DWORD read = 0;
   while (bytes.size() < most &&
-         ReadFile(file, chunk, static_cast<DWORD>(std::min(sizeof chunk, most - bytes.size())), &read, nullptr) && read) {
+         ReadFile(file.get(), chunk, static_cast<DWORD>(std::min(sizeof chunk, most - bytes.size())), &read, nullptr) && read) {
     bytes.append(chunk, read);
   }
-  CloseHandle(file);
   return bytes;
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes, int64_t at) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, at < 0 ? CREATE_ALWAYS : OPEN_ALWAYS, 0, nullptr);
+  const unique_file file{
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, at < 0 ? CREATE_ALWAYS : OPEN_ALWAYS, 0, nullptr)};
   LARGE_INTEGER offset{};
   offset.QuadPart = at;
-  if (at >= 0) SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
+  if (at >= 0) SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN);
   DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -74,9 +72,8 @@ bool IsSmallTestDisk(const wchar_t* root) {
 }
 
 void FaultNewThreadIn(HANDLE process) {
-  HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x1F40), nullptr,
-                                     0, nullptr);
-  if (thread) CloseHandle(thread);
+  const unique_handle thread{CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(0x1F40),
+                                                 nullptr, 0, nullptr)};
 }
 
 std::wstring BuiltProgram(const std::wstring& name) {
@@ -106,11 +103,10 @@ std::string HandlesRecord(HWND window, const void* menu) {
 
 int TemporaryFiles(const std::wstring& folder, DWORD least) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"*.tmp").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
+  const unique_find search{FindFirstFileW((folder + L"*.tmp").c_str(), &found)};
+  if (!search) return 0;
   int count = 0;
-  do count += found.nFileSizeHigh || found.nFileSizeLow >= least; while (FindNextFileW(search, &found));
-  FindClose(search);
+  do count += found.nFileSizeHigh || found.nFileSizeLow >= least; while (FindNextFileW(search.get(), &found));
   return count;
 }
 

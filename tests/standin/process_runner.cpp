@@ -54,44 +54,34 @@ BOOL CALLBACK CloseBoxesOf(HWND window, LPARAM parameter) {
 
 // Lets the suspended children go at once and waits for them all, closing their
 // boxes; ends a child still running at the time-out.
-void LetGoAndWait(const std::vector<PROCESS_INFORMATION>& children, std::vector<process_run>& runs,
-                  const run_options& options) {
+void LetGoAndWait(const child_process* children, std::vector<process_run>& runs, const run_options& options) {
   for (size_t i = 0; i < runs.size(); ++i) {
-    if (runs[i].started) ResumeThread(children[i].hThread);
+    if (runs[i].started) ResumeThread(children[i].thread.get());
   }
   std::set<HWND> handled;
   const ULONGLONG deadline = GetTickCount64() + options.timeout_ms;
   for (size_t i = 0; i < runs.size(); ++i) {
     if (!runs[i].started) continue;
     runs[i].finished = true;
-    while (WaitForSingleObject(children[i].hProcess, 10) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(children[i].process.get(), 10) == WAIT_TIMEOUT) {
       if (options.handle_messages) options.handle_messages();
       for (size_t j = i; j < runs.size(); ++j) {  // every run still going may show a box
         if (!runs[j].started) continue;
-        box_search search{&options, children[j].hProcess, runs[j].process_id, &handled, &runs[j].boxes};
+        box_search search{&options, children[j].process.get(), runs[j].process_id, &handled, &runs[j].boxes};
         EnumWindows(CloseBoxesOf, reinterpret_cast<LPARAM>(&search));
       }
       if (GetTickCount64() > deadline) {
-        TerminateProcess(children[i].hProcess, 99);
-        WaitForSingleObject(children[i].hProcess, INFINITE);
+        TerminateProcess(children[i].process.get(), 99);
+        WaitForSingleObject(children[i].process.get(), INFINITE);
         runs[i].finished = false;
         break;
       }
     }
-    GetExitCodeProcess(children[i].hProcess, &runs[i].exit_code);
+    GetExitCodeProcess(children[i].process.get(), &runs[i].exit_code);
   }
 }
 
-}  // namespace
-
-bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name) {
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return owner == process_id && wcscmp(name, class_name) == 0 && IsWindowVisible(window);
-}
-
+// Attributes that make a new process the child of `parent`; they live in `storage`.
 LPPROC_THREAD_ATTRIBUTE_LIST ParentAttribute(HANDLE& parent, std::vector<char>& storage) {
   SIZE_T size = 0;
   InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
@@ -105,40 +95,54 @@ LPPROC_THREAD_ATTRIBUTE_LIST ParentAttribute(HANDLE& parent, std::vector<char>& 
   return list;
 }
 
+}  // namespace
+
+bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return owner == process_id && wcscmp(name, class_name) == 0 && IsWindowVisible(window);
+}
+
+child_process StartChild(const std::wstring& exe, const std::wstring& arguments, DWORD flags,
+                         const std::wstring& folder, HANDLE parent, wchar_t* environment) {
+  std::wstring command_line = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  std::vector<char> attributes;
+  if (parent) {
+    if (!(startup.lpAttributeList = ParentAttribute(parent, attributes))) return {};
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
+  if (environment) flags |= CREATE_UNICODE_ENVIRONMENT;
+  PROCESS_INFORMATION started{};
+  CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags, environment,
+                 folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started);
+  if (startup.lpAttributeList) DeleteProcThreadAttributeList(startup.lpAttributeList);
+  return {unique_child(started.hProcess), unique_handle(started.hThread), started.dwProcessId};
+}
+
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
                                              const run_options& options, std::vector<HANDLE> parents) {
   std::vector<process_run> runs(arguments.size());
-  std::vector<PROCESS_INFORMATION> children(arguments.size());
-  std::vector<unique_handle> owned;  // closes the children's handles
+  std::vector<child_process> children(arguments.size());
   std::wstring environment = EnvironmentBlock(options);
   parents.resize(arguments.size());
   for (size_t i = 0; i < arguments.size(); ++i) {
-    std::wstring command_line = L"\"" + exe + L"\"" + (arguments[i].empty() ? L"" : L" " + arguments[i]);
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    std::vector<char> attributes;
-    DWORD flags = CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED;
-    if (parents[i]) {
-      startup.lpAttributeList = ParentAttribute(parents[i], attributes);
-      flags |= EXTENDED_STARTUPINFO_PRESENT;
-    }
-    runs[i].started = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags,
-                                     environment.data(), options.folder.empty() ? nullptr : options.folder.c_str(),
-                                     &startup.StartupInfo, &children[i]);
-    if (startup.lpAttributeList) DeleteProcThreadAttributeList(startup.lpAttributeList);
-    owned.emplace_back(children[i].hProcess);
-    owned.emplace_back(children[i].hThread);
-    runs[i].process_id = children[i].dwProcessId;
+    children[i] = StartChild(exe, arguments[i], CREATE_SUSPENDED, options.folder, parents[i], environment.data());
+    runs[i].started = static_cast<bool>(children[i].process);
+    runs[i].process_id = children[i].id;
   }
-  LetGoAndWait(children, runs, options);
+  LetGoAndWait(children.data(), runs, options);
   return runs;
 }
 
-process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options) {
+process_run ResumeAndWait(const child_process& suspended, const run_options& options) {
   std::vector<process_run> runs(1);
   runs[0].started = true;
-  runs[0].process_id = suspended.dwProcessId;
-  LetGoAndWait({suspended}, runs, options);
+  runs[0].process_id = suspended.id;
+  LetGoAndWait(&suspended, runs, options);
   return runs[0];
 }
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "handle.h"
+
 // A visible window of this class owned by the process.
 bool IsVisibleWindowOf(HWND window, DWORD process_id, const wchar_t* class_name);
 
@@ -29,6 +31,26 @@ struct run_options {
   void (*handle_messages)() = nullptr;
 };
 
+inline void EndAndCloseProcess(HANDLE process) {
+  TerminateProcess(process, 99);
+  WaitForSingleObject(process, INFINITE);
+  CloseHandle(process);
+}
+// A child process, ended when its owner goes while it still runs: a test that
+// fails half-way leaves nothing running into the next.
+using unique_child = unique_any<HANDLE, &EndAndCloseProcess>;
+
+struct child_process {
+  unique_child process;  // none: it did not start
+  unique_handle thread;
+  DWORD id = 0;
+};
+// Starts `exe` with `arguments` in `folder` (empty: this process's), made
+// suspended when `flags` says so, as the child of `parent` where that is
+// given, with the environment block `environment` where that is given.
+child_process StartChild(const std::wstring& exe, const std::wstring& arguments, DWORD flags = 0,
+                         const std::wstring& folder = {}, HANDLE parent = nullptr, wchar_t* environment = nullptr);
+
 struct process_run {
   bool started, finished;  // not finished: still running at the time-out, and ended
   DWORD exit_code, process_id;
@@ -44,10 +66,8 @@ process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, c
 // this process.
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
                                              const run_options& options = {}, std::vector<HANDLE> parents = {});
-// Attributes that make a new process the child of `parent`; they live in `storage`.
-LPPROC_THREAD_ATTRIBUTE_LIST ParentAttribute(HANDLE& parent, std::vector<char>& storage);
-// The same for a process made suspended elsewhere; its handles stay the caller's.
-process_run ResumeAndWait(const PROCESS_INFORMATION& suspended, const run_options& options = {});
+// The same for one child made suspended with StartChild; it stays the caller's.
+process_run ResumeAndWait(const child_process& suspended, const run_options& options = {});
 
 // Whether this runs under Wine, where a menu cannot be attached to a window of
 // another process.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "driver/switch.h"
 #include "handle.h"
 
 struct standin_ide {
@@ -490,7 +491,7 @@ ide_state ReadIdeState(const ide_window_set& w) {
   ide_state s{};
   s.style = GetWindowLongPtrW(w.main_window, GWL_STYLE);
   s.menu = GetMenu(w.main_window);
-  s.menu_property = GetPropW(w.main_window, L"Corvalin.MenuHandle");
+  s.menu_property = GetPropW(w.main_window, MenuHandleProperty);
   s.tool_bar_visible = w.tool_bar && (GetWindowLongPtrW(w.tool_bar, GWL_STYLE) & WS_VISIBLE);
   s.file_tab_bar_visible = w.file_tab_bar && (GetWindowLongPtrW(w.file_tab_bar, GWL_STYLE) & WS_VISIBLE);
   s.maximized = IsZoomed(w.main_window);

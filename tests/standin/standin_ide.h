@@ -51,11 +51,8 @@ void RunOnIdeThread(standin_ide* ide, void (*action)(void* context), void* conte
 // The IDE's thread stops handling messages for `milliseconds`, from now.
 void PauseIde(standin_ide* ide, DWORD milliseconds);
 void StopStandinIde(standin_ide* ide);
-// Ends the IDE it holds when it goes out of scope.
-struct standin_ide_owner {
-  standin_ide* ide = nullptr;
-  ~standin_ide_owner() { StopStandinIde(ide); }
-};
+// An IDE that ends when its owner goes, with a test that fails half-way too.
+using unique_standin_ide = unique_any<standin_ide*, &StopStandinIde>;
 
 // What the IDE does between two presses, on its own thread, waited for. Each
 // but `settled` and `menu_rebuilt` lays the whole window out again.
