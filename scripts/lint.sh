@@ -9,7 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cxx=/usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++
 flags=(--target=x86_64-w64-mingw32 -std=c++20 -nostdinc++ -isystem "$cxx" -isystem "$cxx/x86_64-w64-mingw32"
-       -isystem "$cxx/backward" -Isrc -Ibuild/generated -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0601)
+       -isystem "$cxx/backward" -Isrc -Ibuild/generated
+       -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0601)
 mapfile -t sources < <(find src -name '*.cpp' | sort)
 clang-tidy --quiet "${sources[@]}" -- "${flags[@]}"
 echo "clang-tidy: ${#sources[@]} files of src/ clean"

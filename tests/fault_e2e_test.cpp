@@ -86,7 +86,8 @@ TEST_F(Faults, EachFaultIsReportedShownAndLogged) {
 // and below 50 levels of a recursion; the program goes on to exit code 7), and
 // a fault while reporting ends the run at once.
 TEST_F(Faults, AFrameWithItsOwnHandlerKeepsTheFaultAndAFaultWhileReportingEndsAtOnce) {
-  const std::pair<const wchar_t*, DWORD> cases[] = {{L"own-handler", 7}, {L"own-handler-deep", 7}, {L"fault-in-report", 0}};
+  const std::pair<const wchar_t*, DWORD> cases[] = {
+      {L"own-handler", 7}, {L"own-handler-deep", 7}, {L"fault-in-report", 0}};
   for (const auto& [mode, exit_code] : cases) {
     const process_run run = Probe(mode);
     EXPECT_TRUE(run.finished) << Narrow(mode);

@@ -75,14 +75,17 @@ TEST(OsVersion, TheRunningSystemIsTheOneItsRegistryNames) {
   read(nt, L"CurrentBuildNumber", RRF_RT_REG_SZ, build, sizeof build);
   read(L"SYSTEM\\CurrentControlSet\\Control\\ProductOptions", L"ProductType", RRF_RT_REG_SZ, type, sizeof type);
   const unsigned product =
-      !wcscmp(type, L"WinNT") ? VER_NT_WORKSTATION : !wcscmp(type, L"ServerNT") ? VER_NT_SERVER : VER_NT_DOMAIN_CONTROLLER;
+      !wcscmp(type, L"WinNT")      ? VER_NT_WORKSTATION
+      : !wcscmp(type, L"ServerNT") ? VER_NT_SERVER
+                                   : VER_NT_DOMAIN_CONTROLLER;
   EXPECT_EQ(OsVersionCode(), ClassifyNtVersion(major, minor, wcstoul(build, nullptr, 10), product))
       << major << "." << minor << " build " << Narrow(build) << " " << Narrow(type);
 }
 
 TEST(FatalReport, OnlyAnAccessViolationHasTheTargetLine) {
   const std::wstring report = ComposeFatalReport({AccessViolation, 8000, -16}, At(2026, 12, 7, 9, 5, 3), L"Windows 10");
-  EXPECT_EQ(report, Head + L"Betriebssystem: Windows 10\rAnwendung: Corvalin " CORVALIN_VERSION " (Build " CORVALIN_BUILD ")\r"
+  EXPECT_EQ(report, Head + L"Betriebssystem: Windows 10\r"
+                           L"Anwendung: Corvalin " CORVALIN_VERSION " (Build " CORVALIN_BUILD ")\r"
                            L"Fehlermeldung: Invalid memory access\rSpeicheradresse: 8000\r"
                            L"Ziel-Speicheradresse:  -16\r");
   EXPECT_EQ(report.find(L'\n'), std::wstring::npos);

@@ -197,7 +197,8 @@ TEST(PreferenceFile, AWritableFileInAFolderThatIsNotIsSavedInPlace) {
   RecordMenu(path, L"2", 22);
   EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n");
   RecordMenu(path, L"1", 3);
-  EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 3\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "shorter: cut to size";
+  EXPECT_EQ(ReadBytes(path), Mark + "[1]\r\nMenuHandle = 3\r\n\r\n[2]\r\nMenuHandle = 22\r\n")
+      << "shorter: cut to size";
 }
 
 // A changed file is saved (its ISO 8859-1 text as UTF-8) also when another is
@@ -285,7 +286,8 @@ TEST(PreferenceFile, ASaveKeepsTheFilesAttributesAndReplacesTheFileALinkNames) {
   WriteBytes(real, Mark + "[1]\r\nMenuHandle = 11\r\n");
   ASSERT_EQ(ReadBytes(link), ReadBytes(real));
   RecordMenu(link, L"2", 22);
-  EXPECT_EQ(ReadBytes(real), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "saved into the target";
+  EXPECT_EQ(ReadBytes(real), Mark + "[1]\r\nMenuHandle = 11\r\n\r\n[2]\r\nMenuHandle = 22\r\n")
+      << "saved into the target";
   RecordMenu(link, L"1", 3);
   EXPECT_EQ(ReadBytes(real), Mark + "[1]\r\nMenuHandle = 3\r\n\r\n[2]\r\nMenuHandle = 22\r\n") << "still a link";
   EXPECT_EQ(TemporaryFiles(L"L:\\") + TemporaryFiles(L"L:\\real\\"), 0);

@@ -96,7 +96,8 @@ TEST_F(Switch, AHandlesIniHeldOpenForReading) {
 TEST_F(Switch, LeavingAfterHandlesIniWasOverwrittenWithAnotherValue) {
   const ide_window_set& w = StartIde();
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
-  WriteBytes(folder.path + L"Handles.ini", "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, reinterpret_cast<HMENU>(4242)));
+  const HMENU other = reinterpret_cast<HMENU>(4242);
+  WriteBytes(folder.path + L"Handles.ini", "\xEF\xBB\xBF\r\n" + HandlesRecord(w.main_window, other));
   ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2")));
   EXPECT_TRUE(BackToNormal(w)) << "the handle kept on the window wins over the file";
 }

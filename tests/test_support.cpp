@@ -41,8 +41,8 @@ std::string ReadBytes(const std::wstring& path, int64_t offset, size_t most) {
   std::string bytes;
   char chunk[65536];
   DWORD read = 0;
-  while (bytes.size() < most &&
-         ReadFile(file.get(), chunk, static_cast<DWORD>(std::min(sizeof chunk, most - bytes.size())), &read, nullptr) && read) {
+  while (bytes.size() < most && ReadFile(file.get(), chunk, static_cast<DWORD>(std::min(sizeof chunk, most - bytes.size())),
+                                         &read, nullptr) && read) {
     bytes.append(chunk, read);
   }
   return bytes;
