@@ -93,6 +93,14 @@ int WidestBarePiece(const ide_window_set& w) {
   return ::testing::AssertionSuccess();
 }
 
+// What a press fixed on entering, against which every later layout is checked.
+struct entered {
+  bool type_1, shows_tool_bar;
+  int ide_own_widest;         // the widest bare piece of the IDE's normal layout
+  int bar = 0;                // the file tab bar's height on entering
+  bool panel_lowered = true;  // no layout of splitter 5 since
+};
+
 ::testing::AssertionResult Failure(const char* what, const RECT& seen) {
   return ::testing::AssertionFailure() << what << ": " << Describe(seen);
 }
@@ -104,10 +112,9 @@ int WidestBarePiece(const ide_window_set& w) {
 // the IDE attaches later, and a file tab bar that grew or shrank since, move the
 // editor by as much; a splitter the IDE lays out again puts its tools panel
 // back at its top, the file tab bar's height above the monitor.
-::testing::AssertionResult TypeOneSeen(const ide_window_set& w, int entered_bar, bool panel_lowered,
-                                       int ide_own_widest) {
+::testing::AssertionResult TypeOneSeen(const ide_window_set& w, const entered& e) {
   const RECT m = MonitorOf(w.main_window), client = ClientOnScreen(w.main_window);
-  const int moved = MenuBarHeight(w.main_window) + BarHeight(w) - entered_bar;
+  const int moved = MenuBarHeight(w.main_window) + BarHeight(w) - e.bar;
   if (ScreenRect(w.editor).top != m.top + moved) return Failure("the editor", ScreenRect(w.editor));
   if (Seen(w.tool_bar)) return Failure("the tool bar is seen", SeenPart(w.tool_bar));
   if (Seen(w.file_tab_bar)) return Failure("the file tab bar is seen", SeenPart(w.file_tab_bar));
@@ -121,27 +128,25 @@ int WidestBarePiece(const ide_window_set& w) {
   if (!EqualRect(&box, &m)) return Failure("the window region", box);
   const RECT tabs = ScreenRect(w.tab_control), seen = SeenPart(w.tab_control);
   const bool lowered = EqualRect(&tabs, &seen), ide_own = tabs.top == ScreenRect(w.splitter).top;
-  if (IsWindowVisible(w.tab_control) && !(panel_lowered ? lowered : ide_own)) return Failure("the tools panel", tabs);
-  return NoStrip(w, ide_own_widest);
+  if (IsWindowVisible(w.tab_control) && !(e.panel_lowered ? lowered : ide_own)) return Failure("the tools panel", tabs);
+  return NoStrip(w, e.ide_own_widest);
 }
 
 // Type 2: the tool bar at the monitor's top (below a menu the IDE attached
 // since), the file tab bar and the editor right below it, no strip.
-::testing::AssertionResult TypeTwoSeen(const ide_window_set& w, bool shows_tool_bar, int ide_own_widest) {
+::testing::AssertionResult TypeTwoSeen(const ide_window_set& w, const entered& e) {
   const RECT m = MonitorOf(w.main_window);
   const int top = m.top + MenuBarHeight(w.main_window);
-  if (shows_tool_bar && SeenPart(w.tool_bar).top != top) return Failure("the tool bar", SeenPart(w.tool_bar));
-  const int below = shows_tool_bar ? SeenPart(w.tool_bar).bottom : top;
+  if (e.shows_tool_bar && SeenPart(w.tool_bar).top != top) return Failure("the tool bar", SeenPart(w.tool_bar));
+  const int below = e.shows_tool_bar ? SeenPart(w.tool_bar).bottom : top;
   if (SeenPart(w.file_tab_bar).top != below) return Failure("the file tab bar", SeenPart(w.file_tab_bar));
   if (ScreenRect(w.editor).top != SeenPart(w.file_tab_bar).bottom) return Failure("the editor", ScreenRect(w.editor));
   if (ScreenRect(w.status_bar).bottom != m.bottom) return Failure("the status bar", ScreenRect(w.status_bar));
-  return NoStrip(w, ide_own_widest);
+  return NoStrip(w, e.ide_own_widest);
 }
 
-::testing::AssertionResult Seen(const ide_window_set& w, bool type_1, bool shows_tool_bar, int entered_bar,
-                                bool panel_lowered, int ide_own_widest) {
-  return type_1 ? TypeOneSeen(w, entered_bar, panel_lowered, ide_own_widest)
-                : TypeTwoSeen(w, shows_tool_bar, ide_own_widest);
+::testing::AssertionResult FullscreenSeen(const ide_window_set& w, const entered& e) {
+  return e.type_1 ? TypeOneSeen(w, e) : TypeTwoSeen(w, e);
 }
 
 // The IDE's normal layout as it was before entering, control by control, with
@@ -199,17 +204,16 @@ TEST_F(Layouts, LastThroughEveryRelayoutOfEachConfiguration) {
                                       << ", tool bar " << shows_tool_bar << ", rows " << rows);
     const ide_window_set& w = RestartIde({.panel = panel, .show_tool_bar = shows_tool_bar, .file_tab_rows = rows});
     const ide_state before = State();
-    const int ide_own_widest = WidestBarePiece(w);
+    entered e{one, shows_tool_bar, WidestBarePiece(w)};
     ASSERT_EQ(Seen(w.tool_bar), shows_tool_bar);
     ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
-    const int entered_bar = BarHeight(w);
+    e.bar = BarHeight(w);
     EXPECT_TRUE(FullscreenLayout(State(), one));
-    EXPECT_TRUE(Seen(w, one, shows_tool_bar, entered_bar, true, ide_own_widest)) << "entered";
-    bool panel_lowered = true;
+    EXPECT_TRUE(FullscreenSeen(w, e)) << "entered";
     for (const auto& relayout : Relayouts) {
       IdeDoes(ide, relayout.event);
-      panel_lowered = panel_lowered && !relayout.lays_out_splitter;
-      EXPECT_TRUE(Seen(w, one, shows_tool_bar, entered_bar, panel_lowered, ide_own_widest)) << relayout.name;
+      e.panel_lowered = e.panel_lowered && !relayout.lays_out_splitter;
+      EXPECT_TRUE(FullscreenSeen(w, e)) << relayout.name;
     }
     ASSERT_TRUE(Quietly(Press(one ? TypeTwo : TypeOne)));
     IdeDoes(ide, ide_event::settled);
@@ -227,11 +231,11 @@ TEST_F(Layouts, NoPressLosesToTheQueuedSizeEvent) {
     ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
     IdeDoes(ide, ide_event::settled);
     const ide_state normal = State();  // under Wine, without the menu it cannot attach again
-    const int ide_own_widest = WidestBarePiece(w), bar = BarHeight(w);
+    const entered e{one, true, WidestBarePiece(w), BarHeight(w)};
     int lost = 0;
     for (int press = 0; press < 100; press += 2) {
       ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
-      const ::testing::AssertionResult in = Seen(w, one, true, bar, true, ide_own_widest);
+      const ::testing::AssertionResult in = FullscreenSeen(w, e);
       ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
       IdeDoes(ide, ide_event::settled);
       const ::testing::AssertionResult out = BackAsBefore(normal, State(), w.main_window);
@@ -273,7 +277,7 @@ TEST_F(Layouts, ToolsTheIdeWaitsFor) {
   ASSERT_TRUE(Quietly(Press(TypeOne)));
   EXPECT_TRUE(IsWindowEnabled(w.main_window));
   EXPECT_TRUE(State().maximized) << "also a window that was not maximized";
-  EXPECT_TRUE(TypeOneSeen(w, BarHeight(w), true, 0));
+  EXPECT_TRUE(TypeOneSeen(w, {true, true, 0, BarHeight(w)}));
   ASSERT_TRUE(Quietly(Press(TypeOne)));
   IdeDoes(ide, ide_event::settled);
   const ide_state normal = State();
@@ -303,11 +307,12 @@ TEST_F(Layouts, OnEachMonitor) {
     SCOPED_TRACE("the monitor at " + Describe(m));
     const ide_window_set& w = RestartIde({.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440}});
     const ide_state before = State();
-    const int ide_own_widest = WidestBarePiece(w);
+    entered e{true, true, WidestBarePiece(w)};
     ASSERT_TRUE(Quietly(Press(TypeOne)));
+    e.bar = BarHeight(w);
     const RECT on = MonitorOf(w.main_window);
     EXPECT_TRUE(EqualRect(&on, &m));
-    EXPECT_TRUE(TypeOneSeen(w, BarHeight(w), true, ide_own_widest)) << "its region is this monitor";
+    EXPECT_TRUE(TypeOneSeen(w, e)) << "its region is this monitor";
     ASSERT_TRUE(Quietly(Press(TypeOne)));
     IdeDoes(ide, ide_event::settled);
     EXPECT_TRUE(NormalLayout(State()));
