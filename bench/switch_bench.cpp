@@ -43,8 +43,8 @@ struct program {
 
 constexpr const char* StepNames[] = {
     "fixed tables", "fault handler", "data directory", "working directory", "required file",
-    "argument", "parent process", "discovery", "turn", "answer check",
-    "time limit", "Handles.ini", "window calls", "turn given up"};
+    "argument", "time limit", "parent process", "discovery", "turn",
+    "answer check", "Handles.ini", "window calls", "turn given up"};
 static_assert(std::size(StepNames) == RunStageCount);
 
 // The steps of the stamped runs, entering [0] and leaving [1]: from the IDE's

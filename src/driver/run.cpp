@@ -118,6 +118,8 @@ void RunTool(stage_hook hook) {
   Reached(hook, run_stage::required_files_checked);
   const std::wstring layout_argument = ReadLayoutArgument();
   Reached(hook, run_stage::argument_read);
+  if (!layout_argument.empty()) StartSwitchTimeLimit();
+  Reached(hook, run_stage::time_limit_started);
   const DWORD parent_process_id = FindParentProcessId();
   Reached(hook, run_stage::parent_found);
   const ide_windows windows = DiscoverIdeWindows(parent_process_id);

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-// The stages of a run, in their order; the last six are the switch's.
+// The stages of a run, in their order; the last five are the switch's.
 enum class run_stage {
   tables_filled,
   fault_handler_installed,
@@ -15,11 +15,11 @@ enum class run_stage {
   working_directory_fixed,
   required_files_checked,
   argument_read,
+  time_limit_started,
   parent_found,
   windows_discovered,
   turn_taken,
   ide_answered,
-  time_limit_set,
   handles_ini_used,
   windows_switched,
   turn_released,
