@@ -5,15 +5,16 @@
 // exit of an empty program built with the same toolchain), a floor, or a
 // program compared with the floor it names. Corvalin without an argument has
 // for its floor a program that only loads the window library. Given earlier
-// builds of Corvalin.exe, their switches are compared in the same run. Last,
+// builds of Corvalin.exe, their switches are compared in the same run. Also
 // the switch and its floor with the IDE waiting until the tool quits (its
 // window disabled, its messages handled every 10 ms).
 // In one run, interleaved: each round runs every program once (a switching
 // one in and out), in an order of its own, so that no program always follows
 // the same one; the IDE handles what the last run left it before the clock
-// starts. Then the time of each step of the switch, from the clock read
-// inside the tool's run (switch_stages), and by the IDE before the start and
-// after the end; and the size of Corvalin.exe.
+// starts; a program that Wine failed to start is started again, not timed.
+// Then the time of each step of the switch, from the clock read inside the
+// tool's run (switch_stages) and by the IDE before the start and after the
+// end; and the size of Corvalin.exe.
 // Usage: switch_bench [EARLIER_CORVALIN_EXE...]
 #include <algorithm>
 #include <cstdio>
@@ -89,11 +90,15 @@ double TimeRun(standin_ide* ide, const program& p, int type, stage_stamps& stamp
   run_options options;
   options.folder = p.exe.substr(0, p.exe.find_last_of(L'\\') + 1);
   const std::wstring arguments = Arguments(p, WindowsOf(ide), type);
-  IdeDoes(ide, ide_event::settled);
-  stamps = {};
-  const double start = Seconds();
-  const process_run run = LaunchTool(ide, p.exe, arguments, {.wait_until_tool_quits = p.ide_waits}, options);
-  const double end = Seconds();
+  process_run run{};
+  double start = 0, end = 0;
+  for (int attempt = 0; attempt < 3 && !run.started; ++attempt) {  // Wine now and then fails to start a program
+    IdeDoes(ide, ide_event::settled);
+    stamps = {};
+    start = Seconds();
+    run = LaunchTool(ide, p.exe, arguments, {.wait_until_tool_quits = p.ide_waits}, options);
+    end = Seconds();
+  }
   if (!run.finished || run.exit_code != 0 || !run.boxes.empty()) std::printf("unexpected run of %ls\n", p.exe.c_str());
   if (stamps.entry.QuadPart) AddSteps(steps, stamps, start, end, direction);
   return end - start;
