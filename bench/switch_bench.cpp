@@ -10,8 +10,9 @@
 // window disabled, its messages handled every 10 ms).
 // In one run, interleaved: each round runs every program once (a switching
 // one in and out), in an order of its own, so that no program always follows
-// the same one; the IDE handles what the last run left it before the clock
-// starts; a program that Wine failed to start is started again, not timed.
+// the same one; the IDE handles what the last run left it, and the machine
+// what the last process left, before the clock starts; a program that Wine
+// failed to start is started again, not timed.
 // Then the time of each step of the switch, from the clock read inside the
 // tool's run (switch_stages) and by the IDE before the start and after the
 // end; and the size of Corvalin.exe.
@@ -31,6 +32,12 @@
 namespace {
 
 enum class role { baseline, floor, against_floor };
+
+// The pause before each run, after the IDE has settled. Started right after
+// another program ended, a program took about 25 ms longer to start in about
+// half of the runs, which put every median now into one cluster, now into the
+// other; after this pause its start takes 22 to 30 ms.
+constexpr DWORD SettleMs = 40;
 
 struct program {
   std::string label;
@@ -94,6 +101,7 @@ double TimeRun(standin_ide* ide, const program& p, int type, stage_stamps& stamp
   double start = 0, end = 0;
   for (int attempt = 0; attempt < 3 && !run.started; ++attempt) {  // Wine now and then fails to start a program
     IdeDoes(ide, ide_event::settled);
+    Sleep(SettleMs);
     stamps = {};
     start = Seconds();
     run = LaunchTool(ide, p.exe, arguments, {.wait_until_tool_quits = p.ide_waits}, options);
