@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the benchmarks under Wine in the build's prefix (after scripts/setup.sh).
-# Usage: bench/run.sh [EARLIER_CORVALIN_EXE]: an earlier build's switches are
+# Usage: bench/run.sh [EARLIER_CORVALIN_EXE...]: earlier builds' switches are
 # timed beside this one's, in the same run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,5 +9,5 @@ bash cmake/wine-session.sh start "$WINEPREFIX"
 trap 'bash cmake/wine-session.sh stop "$WINEPREFIX"' EXIT  # also unmounts the small disk
 wine build/bin/prefs_bench.exe | tr -d '\r'
 earlier=()
-if [ $# -gt 0 ]; then earlier=("$(winepath -w "$1")"); fi
+for exe in "$@"; do earlier+=("$(winepath -w "$exe")"); done
 wine build/bin/switch_bench.exe "${earlier[@]}" | tr -d '\r'

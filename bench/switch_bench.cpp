@@ -1,109 +1,212 @@
 // A whole switch (Corvalin.exe started by the stand-in IDE, entering, exit;
-// then again, leaving) against the start and exit of an empty program built
-// with the same toolchain, and against its floor: a program that makes only
-// the switch's window calls on the same IDE, with the handles given to it. In
-// one run, interleaved; between them, to show where the time goes, a program
-// that only loads the window library and Corvalin's run cut off after each of
-// its stages (switch_stages), Corvalin without an argument among them.
-// Given another Corvalin.exe (an earlier build), its switches are timed in the
-// same run. Last, the switch and its floor with the IDE waiting until the tool
-// quits (its window disabled, its messages handled every 10 ms). Also the size
-// of Corvalin.exe.
-// Usage: switch_bench [EARLIER_CORVALIN_EXE]
+// then again, leaving) against its floor: a program that makes only the
+// switch's window calls, with the tool's own code, on the same IDE with the
+// handles given to it. Each program has its role: the baseline (the start and
+// exit of an empty program built with the same toolchain), a floor, or a
+// program compared with the floor it names. Corvalin without an argument has
+// for its floor a program that only loads the window library. Given earlier
+// builds of Corvalin.exe, their switches are compared in the same run. Also
+// the switch and its floor with the IDE waiting until the tool quits (its
+// window disabled, its messages handled every 10 ms).
+// In one run, interleaved: each round runs every program once (a switching
+// one in and out), in an order of its own, so that no program always follows
+// the same one; the IDE handles what the last run left it, and the machine
+// what the last process left, before the clock starts; a program that Wine
+// failed to start is started again, not timed.
+// Then the time of each step of the switch, from the clock read inside the
+// tool's run (switch_stages) and by the IDE before the start and after the
+// end; and the size of Corvalin.exe.
+// Usage: switch_bench [EARLIER_CORVALIN_EXE...]
 #include <algorithm>
 #include <cstdio>
+#include <numeric>
+#include <random>
+#include <string>
 
 #include "bench_support.h"
+#include "handle.h"
+#include "stage_stamps.h"
 #include "standin/standin_ide.h"
 #include "test_support.h"
 
 namespace {
 
+enum class role { baseline, floor, against_floor };
+
+// The pause before each run, after the IDE has settled. Started right after
+// another program ended, a program took about 25 ms longer to start in about
+// half of the runs, which put every median now into one cluster, now into the
+// other; after this pause its start takes 22 to 30 ms.
+constexpr DWORD SettleMs = 40;
+
 struct program {
-  const char* label;
+  std::string label;
   std::wstring exe;
-  bool switches;     // runs twice, in and out, with the type as its argument
-  bool floor;        // the handles before the type
-  bool ide_waits;    // the IDE waits until it quits
-  int stage;         // of switch_stages, 0 for another program
+  role kind;
+  std::string floor;  // of a program against a floor: the label of that floor
+  bool switches;      // runs twice, in and out, with the type as its argument
+  bool ide_waits;     // the IDE waits until it quits
   std::vector<double> times;
+};
+
+constexpr const char* StepNames[] = {
+    "fixed tables", "fault handler", "data directory", "working directory", "required file",
+    "argument", "time limit", "parent process", "discovery", "turn",
+    "answer check", "Handles.ini", "window calls", "turn given up"};
+static_assert(std::size(StepNames) == RunStageCount);
+
+// The steps of the stamped runs, entering [0] and leaving [1]: from the IDE's
+// start of the process to its entry point, each stage, and from the last
+// stage until the IDE sees the process end.
+struct step_times {
+  std::vector<double> start[2], stage[RunStageCount][2], end[2];
 };
 
 std::wstring Decimal(const void* handle) { return std::to_wstring(reinterpret_cast<intptr_t>(handle)); }
 
 std::wstring Arguments(const program& p, const ide_window_set& w, int type) {
-  if (p.floor) {
-    return std::to_wstring(type) + L" " + Decimal(w.main_window) + L" " + Decimal(w.tool_bar) + L" " +
-           Decimal(w.file_tab_bar) + L" " + Decimal(w.splitter) + L" " + Decimal(w.tab_control) + L" " +
-           Decimal(w.menu);
-  }
-  const std::wstring stage = p.stage ? std::to_wstring(p.stage) + L" " : L"";
-  return stage + (p.switches ? L"/fullscreentype=" + std::to_wstring(type) : L"");
+  const std::wstring argument = p.switches ? L"/fullscreentype=" + std::to_wstring(type) : L"";
+  if (p.kind != role::floor || !p.switches) return argument;
+  return argument + L" " + Decimal(w.main_window) + L" " + Decimal(w.tool_bar) + L" " + Decimal(w.file_tab_bar) +
+         L" " + Decimal(w.splitter) + L" " + Decimal(w.tab_control) + L" " + Decimal(w.menu);
 }
 
-double TimeRun(standin_ide* ide, const program& p, int type) {
+// In seconds, as Seconds() counts them.
+double StampSeconds(LARGE_INTEGER counter) {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void AddSteps(step_times& steps, const stage_stamps& stamps, double start, double end, int direction) {
+  if (std::any_of(std::begin(stamps.done), std::end(stamps.done), [](LARGE_INTEGER t) { return t.QuadPart == 0; })) {
+    std::printf("a stamped run did not reach every stage\n");
+    return;
+  }
+  double before = StampSeconds(stamps.entry);
+  steps.start[direction].push_back(before - start);
+  for (int i = 0; i < RunStageCount; ++i) {
+    const double done = StampSeconds(stamps.done[i]);
+    steps.stage[i][direction].push_back(done - before);
+    before = done;
+  }
+  steps.end[direction].push_back(end - before);
+}
+
+double TimeRun(standin_ide* ide, const program& p, int type, stage_stamps& stamps, step_times& steps, int direction) {
   run_options options;
   options.folder = p.exe.substr(0, p.exe.find_last_of(L'\\') + 1);
   const std::wstring arguments = Arguments(p, WindowsOf(ide), type);
-  const double start = Seconds();
-  const process_run run = LaunchTool(ide, p.exe, arguments, {.wait_until_tool_quits = p.ide_waits}, options);
-  const double elapsed = Seconds() - start;
+  process_run run{};
+  double start = 0, end = 0;
+  for (int attempt = 0; attempt < 3 && !run.started; ++attempt) {  // Wine now and then fails to start a program
+    IdeDoes(ide, ide_event::settled);
+    Sleep(SettleMs);
+    stamps = {};
+    start = Seconds();
+    run = LaunchTool(ide, p.exe, arguments, {.wait_until_tool_quits = p.ide_waits}, options);
+    end = Seconds();
+  }
   if (!run.finished || run.exit_code != 0 || !run.boxes.empty()) std::printf("unexpected run of %ls\n", p.exe.c_str());
-  return elapsed;
+  if (stamps.entry.QuadPart) AddSteps(steps, stamps, start, end, direction);
+  return end - start;
 }
 
 double Minimum(const std::vector<double>& samples) { return *std::min_element(samples.begin(), samples.end()); }
 
+const program* FloorOf(const std::vector<program>& programs, const program& p) {
+  for (const program& floor : programs) {
+    if (floor.kind == role::floor && floor.label == p.floor) return &floor;
+  }
+  return nullptr;
+}
+
+void PrintStep(const char* name, const std::vector<double> (&times)[2]) {
+  std::printf("  %-20s %10.2f %10.2f\n", name, Median(times[0]) * 1e3, Median(times[1]) * 1e3);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  scratch_folder folder, earlier_folder;
+  scratch_folder folder;
   const std::wstring tool = InstallTool(folder.path);
-  const std::wstring earlier = earlier_folder.path + L"Corvalin.exe";
-  if (argc > 1 && !CopyFileW(argv[1], earlier.c_str(), FALSE)) {
-    std::printf("cannot copy %ls\n", argv[1]);
-    return 1;
-  }
   const std::wstring calls = BuiltProgram(L"switch_calls.exe"), stages = folder.path + L"switch_stages.exe";
   CopyFileW(BuiltProgram(L"switch_stages.exe").c_str(), stages.c_str(), FALSE);  // beside Corvalin.exe
-  program programs[] = {
-      {"empty program", BuiltProgram(L"empty_program.exe"), false, false, false, 0, {}},
-      {"window program", BuiltProgram(L"window_program.exe"), false, false, false, 0, {}},
-      {"switch calls only", calls, true, true, false, 0, {}},
-      {"Corvalin to fault handler", stages, false, false, false, 1, {}},
-      {"Corvalin to required file", stages, false, false, false, 2, {}},
-      {"Corvalin to parent", stages, false, false, false, 3, {}},
-      {"Corvalin, no argument", tool, false, false, false, 0, {}},
-      {"Corvalin to switch", stages, true, false, false, 5, {}},
-      {"Corvalin, switch", tool, true, false, false, 0, {}},
-      {"earlier build, switch", argc > 1 ? earlier : L"", true, false, false, 0, {}},
-      {"switch calls only, waits", calls, true, true, true, 0, {}},
-      {"Corvalin, switch, waits", tool, true, false, true, 0, {}},
+  std::vector<program> programs = {
+      {"empty program", BuiltProgram(L"empty_program.exe"), role::baseline, "", false, false, {}},
+      {"window program", BuiltProgram(L"window_program.exe"), role::floor, "", false, false, {}},
+      {"Corvalin, no argument", tool, role::against_floor, "window program", false, false, {}},
+      {"switch calls only", calls, role::floor, "", true, false, {}},
+      {"Corvalin, switch", tool, role::against_floor, "switch calls only", true, false, {}},
+      {"Corvalin, stamped steps", stages, role::against_floor, "switch calls only", true, false, {}},
+      {"switch calls only, waits", calls, role::floor, "", true, true, {}},
+      {"Corvalin, switch, waits", tool, role::against_floor, "switch calls only, waits", true, true, {}},
   };
+  std::vector<scratch_folder> earlier_folders(argc > 1 ? argc - 1 : 0);
+  for (int i = 1; i < argc; ++i) {  // each in a folder of its own, with a Handles.ini of its own
+    const std::wstring earlier = earlier_folders[i - 1].path + L"Corvalin.exe", name = argv[i];
+    if (!CopyFileW(argv[i], earlier.c_str(), FALSE)) {
+      std::printf("cannot copy %ls\n", argv[i]);
+      return 1;
+    }
+    programs.push_back({"earlier " + Narrow(name.substr(name.find_last_of(L"\\/") + 1)), earlier, role::against_floor,
+                        "switch calls only", true, false, {}});
+  }
+  for (const program& p : programs) {
+    if (p.kind == role::against_floor && !FloorOf(programs, p)) {
+      std::printf("%s: no floor named %s\n", p.label.c_str(), p.floor.c_str());
+      return 1;
+    }
+  }
+  const unique_handle memory{CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                sizeof(stage_stamps), StageStampsName)};
+  auto* stamps = static_cast<stage_stamps*>(MapViewOfFile(memory.get(), FILE_MAP_WRITE, 0, 0, sizeof(stage_stamps)));
+  if (!stamps) {
+    std::printf("no memory for the stamps\n");
+    return 1;
+  }
+
+  step_times steps;
+  std::vector<size_t> order(programs.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::mt19937 shuffle(1);  // the same orders in every run of the benchmark
   standin_ide* ide = StartStandinIde({});
-  for (int i = 0; i < 40; ++i) {  // interleaved; a switching program goes in and out, type 1 and 2 in turn
-    const int type = i % 2 ? 2 : 1;
-    for (program& p : programs) {
-      if (p.exe.empty()) continue;
-      for (int run = 0; run < (p.switches ? 2 : 1); ++run) p.times.push_back(TimeRun(ide, p, type));
+  for (int round = 0; round < 40; ++round) {  // type 1 and 2 in turn
+    const int type = round % 2 ? 2 : 1;
+    std::shuffle(order.begin(), order.end(), shuffle);
+    for (size_t i : order) {
+      program& p = programs[i];
+      for (int run = 0; run < (p.switches ? 2 : 1); ++run) {
+        p.times.push_back(TimeRun(ide, p, type, *stamps, steps, run));
+      }
     }
   }
   StopStandinIde(ide);
-  const double empty = Median(programs[0].times), empty_min = Minimum(programs[0].times);
-  std::printf("%-26s %10s %10s %16s %16s\n", "", "median ms", "min ms", "median/empty", "min/empty");
+  UnmapViewOfFile(stamps);
+
+  const program& baseline =
+      *std::find_if(programs.begin(), programs.end(), [](const program& p) { return p.kind == role::baseline; });
+  const double empty = Median(baseline.times), empty_min = Minimum(baseline.times);
+  std::printf("%-36s %10s %10s %14s %14s\n", "", "median ms", "min ms", "median/empty", "min/empty");
   for (const program& p : programs) {
-    if (p.exe.empty()) continue;
     const double m = Median(p.times), low = Minimum(p.times);
-    std::printf("%-26s %10.1f %10.1f %16.2f %16.2f\n", p.label, m * 1e3, low * 1e3, m / empty, low / empty_min);
+    std::printf("%-36s %10.1f %10.1f %14.2f %14.2f\n", p.label.c_str(), m * 1e3, low * 1e3, m / empty,
+                low / empty_min);
   }
-  std::printf("against switch calls only (median, min):");
-  for (const program* p : {&programs[8], &programs[9], &programs[11]}) {
-    const program& floor = p->ide_waits ? programs[10] : programs[2];
-    if (p->exe.empty()) continue;
-    std::printf(" %s %.2f, %.2f;", p->label, Median(p->times) / Median(floor.times),
-                Minimum(p->times) / Minimum(floor.times));
+  std::printf("%-62s %8s %8s\n", "against its floor", "median", "min");
+  for (const program& p : programs) {
+    if (p.kind != role::against_floor) continue;
+    const program& floor = *FloorOf(programs, p);
+    std::printf("  %-34s / %-24s %8.2f %8.2f\n", p.label.c_str(), floor.label.c_str(),
+                Median(p.times) / Median(floor.times), Minimum(p.times) / Minimum(floor.times));
+  }
+  if (!steps.start[0].empty() && !steps.start[1].empty()) {
+    std::printf("steps of the stamped switch, median ms   entering    leaving\n");
+    PrintStep("start", steps.start);
+    for (int i = 0; i < RunStageCount; ++i) PrintStep(StepNames[i], steps.stage[i]);
+    PrintStep("end", steps.end);
   }
   const int64_t size = FileSize(tool);
-  std::printf("\nCorvalin.exe %lld bytes (%.1f KiB)\n", static_cast<long long>(size), size / 1024.0);
+  std::printf("Corvalin.exe %lld bytes (%.1f KiB)\n", static_cast<long long>(size), size / 1024.0);
   return 0;
 }

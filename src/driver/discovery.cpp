@@ -1,11 +1,10 @@
 #include "driver/discovery.h"
 
+#include <cstdint>
 #include <string>
 
 #include "driver/run.h"
 #include "message.h"
-
-ide_windows IdeWindows{};
 
 namespace {
 
@@ -14,7 +13,11 @@ constexpr intptr_t FileTabBarId = 1;
 constexpr intptr_t SplitterId = 5;
 constexpr int ClassNameLength = 1024;
 
-int64_t SearchedProcessId = 0;
+// What IsIdeMainWindow looks for, and where it stores the match.
+struct main_window_search {
+  DWORD parent_process_id;
+  HWND* main_window;
+};
 
 std::wstring ReadClassName(HWND window) {
   std::wstring name(ClassNameLength, L' ');
@@ -27,9 +30,9 @@ bool IsControl(HWND window, const wchar_t* class_name, intptr_t id) {
          reinterpret_cast<intptr_t>(GetPropW(window, L"PB_ID")) == id;
 }
 
-BOOL StoreIfMatch(bool match, HWND window, LPARAM target) {
+BOOL StoreIfMatch(bool match, HWND window, HWND* target) {
   if (!match) return TRUE;
-  *reinterpret_cast<HWND*>(target) = window;
+  *target = window;
   return FALSE;
 }
 
@@ -38,30 +41,32 @@ BOOL StoreIfMatch(bool match, HWND window, LPARAM target) {
   ExitTool();
 }
 
-// Enumeration callbacks: each stores a match at the HWND whose address is `target`.
-BOOL CALLBACK IsIdeMainWindow(HWND window, LPARAM target) {
+// Enumeration callbacks, each told through its LPARAM what it needs: this one a
+// main_window_search, the other two the address of the handle they fill.
+BOOL CALLBACK IsIdeMainWindow(HWND window, LPARAM parameter) {
+  const auto& search = *reinterpret_cast<const main_window_search*>(parameter);
   if ((GetWindowLongPtrW(window, GWL_STYLE) & CaptionBits) == 0) return TRUE;
   if ((GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) == 0) return TRUE;
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != SearchedProcessId) return TRUE;
-  return StoreIfMatch(ReadClassName(window) == L"WindowClass_2", window, target);
+  if (owner != search.parent_process_id) return TRUE;
+  return StoreIfMatch(ReadClassName(window) == L"WindowClass_2", window, search.main_window);
 }
 
 BOOL CALLBACK IsFileTabBar(HWND window, LPARAM target) {
-  return StoreIfMatch(IsControl(window, L"PureCanvas", FileTabBarId), window, target);
+  return StoreIfMatch(IsControl(window, L"PureCanvas", FileTabBarId), window, reinterpret_cast<HWND*>(target));
 }
 
 BOOL CALLBACK IsSplitter(HWND window, LPARAM target) {
-  return StoreIfMatch(IsControl(window, L"PureSplitter", SplitterId), window, target);
+  return StoreIfMatch(IsControl(window, L"PureSplitter", SplitterId), window, reinterpret_cast<HWND*>(target));
 }
 
 }  // namespace
 
-void DiscoverIdeWindows(int64_t parent_process_id) {
-  ide_windows& w = IdeWindows;
-  SearchedProcessId = parent_process_id;
-  EnumWindows(IsIdeMainWindow, reinterpret_cast<LPARAM>(&w.main_window));
+ide_windows DiscoverIdeWindows(DWORD parent_process_id) {
+  ide_windows w{};
+  const main_window_search search{parent_process_id, &w.main_window};
+  EnumWindows(IsIdeMainWindow, reinterpret_cast<LPARAM>(&search));
   if (!w.main_window) Fail(L"The PureBasic or SpiderBasic window could not be determined.");
   w.tool_bar = FindWindowExW(w.main_window, nullptr, L"ToolbarWindow32", nullptr);
   if (!w.tool_bar) Fail(L"ToolbarWindow32 could not be detected.");
@@ -71,4 +76,5 @@ void DiscoverIdeWindows(int64_t parent_process_id) {
   if (!w.splitter) Fail(L"PureSplitter could not be detected.");
   w.tab_control = FindWindowExW(w.splitter, nullptr, L"SysTabControl32", nullptr);
   if (!w.tab_control) Fail(L"SysTabControl32 could not be detected.");
+  return w;
 }

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
 struct ide_windows {
   HWND main_window;
   HWND tool_bar;
@@ -14,8 +12,6 @@ struct ide_windows {
   HWND tab_control;
 };
 
-extern ide_windows IdeWindows;
-
-// Fills IdeWindows; at the first window not found shows its "Error" message and
-// ends the run.
-void DiscoverIdeWindows(int64_t parent_process_id);
+// The IDE main window of the parent process and its controls; at the first
+// window not found shows its "Error" message and ends the run.
+ide_windows DiscoverIdeWindows(DWORD parent_process_id);

@@ -6,12 +6,14 @@
 #include <cwchar>
 
 #include "coverage.h"
+#include "driver/discovery.h"
+#include "driver/switch.h"
 #include "environment/environment.h"
+#include "environment/required_files.h"
 #include "fault/fault_handler.h"
+#include "fault/os_names.h"
 #include "handle.h"
-
-std::wstring layout_argument;
-int64_t parent_process_id = 0;
+#include "message.h"
 
 namespace {
 
@@ -83,7 +85,7 @@ std::wstring ReadLayoutArgument() {
   return argument;
 }
 
-uint32_t FindParentProcessId() {
+DWORD FindParentProcessId() {
   unique_file snapshot{CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0)};
   if (!snapshot) return 0;
   PROCESSENTRY32W entry{};
@@ -97,6 +99,33 @@ uint32_t FindParentProcessId() {
     return OwnsNamedMainWindow(parent) || StartedBeforeThisProcess(parent) ? parent : 0;
   }
   return 0;
+}
+
+void RunTool(stage_hook hook) {
+  FillRequiredFiles();
+  FillOsNameTable();
+  Reached(hook, run_stage::tables_filled);
+  InstallFaultHandler(ReleaseTurnAndReport, reinterpret_cast<const void*>(&RunTool));
+  Reached(hook, run_stage::fault_handler_installed);
+  SelectDataDirectory();
+  Reached(hook, run_stage::data_directory_selected);
+  FixWorkingDirectory();
+  Reached(hook, run_stage::working_directory_fixed);
+  if (const required_file* missing = FirstMissingRequiredFile()) {
+    ShowMessage(L"Fehler", MissingFileMessage(missing->name), MB_OK | MB_ICONERROR);
+    ExitTool();
+  }
+  Reached(hook, run_stage::required_files_checked);
+  const std::wstring layout_argument = ReadLayoutArgument();
+  Reached(hook, run_stage::argument_read);
+  if (!layout_argument.empty()) StartSwitchTimeLimit();
+  Reached(hook, run_stage::time_limit_started);
+  const DWORD parent_process_id = FindParentProcessId();
+  Reached(hook, run_stage::parent_found);
+  const ide_windows windows = DiscoverIdeWindows(parent_process_id);
+  Reached(hook, run_stage::windows_discovered);
+  if (!layout_argument.empty()) SwitchLayoutGuarded(windows, layout_argument, hook);
+  ExitTool();
 }
 
 void ExitTool() {

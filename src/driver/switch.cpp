@@ -1,5 +1,7 @@
 #include "driver/switch.h"
 
+#include <atomic>
+
 #include "driver/run.h"
 #include "fault/fault_handler.h"
 #include "handle.h"
@@ -56,9 +58,8 @@ RECT RectIn(HWND window, HWND ancestor) {
   return r;
 }
 
-void EnterFullscreen(const ide_windows& w, layout_type type) {
-  HMENU menu = GetMenu(w.main_window);
-  RecordMenuHandle(w.main_window, menu);
+// `menu` is the window's own, already recorded.
+void EnterFullscreen(const ide_windows& w, layout_type type, HMENU menu) {
   if (menu) SetPropW(w.main_window, MenuHandleProperty, menu);
   SetPropW(w.main_window, ShownBarsProperty,
            ShownBarsRecord({HasVisibleStyle(w.tool_bar), HasVisibleStyle(w.file_tab_bar)}));
@@ -70,8 +71,8 @@ void EnterFullscreen(const ide_windows& w, layout_type type) {
   if (type != layout_type::other) SetMenu(w.main_window, nullptr);
 }
 
-void LeaveFullscreen(const ide_windows& w) {
-  HMENU menu = MenuToRestore(RecordedMenuHandle(w.main_window), GetPropW(w.main_window, MenuHandleProperty));
+void LeaveFullscreen(const ide_windows& w, HMENU recorded_menu) {
+  HMENU menu = MenuToRestore(recorded_menu, GetPropW(w.main_window, MenuHandleProperty));
   const shown_bars bars = BarsToShow(GetPropW(w.main_window, ShownBarsProperty));
   SetStyleBorder(w.main_window, true);
   if (bars.tool_bar) ShowWindow(w.tool_bar, SW_SHOW);
@@ -82,19 +83,6 @@ void LeaveFullscreen(const ide_windows& w) {
   SetWindowRgn(w.main_window, nullptr, TRUE);
   RemovePropW(w.main_window, MenuHandleProperty);
   RemovePropW(w.main_window, ShownBarsProperty);
-}
-
-// Reads and sets the IDE's windows in the IDE window's own DPI awareness, so
-// that what is read and what is set are the same pixels whatever the system
-// scales between programs of different awareness. Windows 10 1607 and later;
-// before, the process's own awareness holds.
-void WorkInDpiAwarenessOf(HWND window) {
-  HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  auto get = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
-  auto set = reinterpret_cast<HANDLE(WINAPI*)(HANDLE)>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
-  if (get && set) set(get(window));
 }
 
 // Clips the window, about to be placed at `window`, to the monitor, so that
@@ -129,10 +117,19 @@ void PlaceTypeOne(const ide_windows& w) {
                PlaceFlags);
 }
 
-// A fault report that is up stays until the user closes it; the fault handler
-// ends the process then.
+// When the switch began (GetTickCount64); 0 until then.
+std::atomic<ULONGLONG> SwitchBegan{0};
+
+// Ends the tool SwitchTimeoutMs after the switch began. Until it begins, the
+// thread looks again every SwitchTimeoutMs, so that the switch's start need
+// not wake it. A fault report that is up stays until the user closes it; the
+// fault handler ends the process then.
 DWORD WINAPI EndToolAfterTimeout(void*) {
-  Sleep(SwitchTimeoutMs);
+  for (;;) {
+    const ULONGLONG began = SwitchBegan, now = GetTickCount64();
+    if (began && now - began >= SwitchTimeoutMs) break;
+    Sleep(began ? static_cast<DWORD>(began + SwitchTimeoutMs - now) : SwitchTimeoutMs);
+  }
   if (!ReportingFault()) ExitTool();
   return 0;
 }
@@ -198,25 +195,51 @@ RECT TypeOneWindowRect(RECT window, RECT client, RECT monitor, int hidden_top) {
           monitor.right + (window.right - client.right), monitor.bottom + (window.bottom - client.bottom)};
 }
 
-void SwitchLayout(const ide_windows& w, const std::wstring& layout_argument) {
-  const layout_type type = LayoutType(layout_argument);
-  WorkInDpiAwarenessOf(w.main_window);
-  const bool entering = (GetWindowLongPtrW(w.main_window, GWL_STYLE) & WS_BORDER) != 0;
-  if (entering) EnterFullscreen(w, type); else LeaveFullscreen(w);
+void WorkInDpiAwarenessOf(HWND window) {
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  auto get = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+  auto set = reinterpret_cast<HANDLE(WINAPI*)(HANDLE)>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+  if (get && set) set(get(window));
+}
+
+bool EntersFullscreen(HWND main_window) { return (GetWindowLongPtrW(main_window, GWL_STYLE) & WS_BORDER) != 0; }
+
+void SwitchWindows(const ide_windows& w, layout_type type, bool entering, HMENU menu) {
+  if (entering) EnterFullscreen(w, type, menu); else LeaveFullscreen(w, menu);
   ShowWindow(w.main_window, SW_SHOWNORMAL);
   ShowWindow(w.main_window, SW_SHOWMAXIMIZED);
   if (entering && type == layout_type::type_1) PlaceTypeOne(w);
   SetWindowPos(w.main_window, nullptr, 0, 0, 0, 0, RefreshFrameFlags);
 }
 
-void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument) {
+void SwitchLayout(const ide_windows& w, const std::wstring& layout_argument, stage_hook hook) {
+  const layout_type type = LayoutType(layout_argument);
+  WorkInDpiAwarenessOf(w.main_window);
+  const bool entering = EntersFullscreen(w.main_window);
+  HMENU menu = entering ? GetMenu(w.main_window) : RecordedMenuHandle(w.main_window);
+  if (entering) RecordMenuHandle(w.main_window, menu);
+  Reached(hook, run_stage::handles_ini_used);
+  SwitchWindows(w, type, entering, menu);
+  Reached(hook, run_stage::windows_switched);
+}
+
+void StartSwitchTimeLimit() {
+  // Not waited for: the process ends right after the switch, and with it the thread.
+  unique_handle keeper{CreateThread(nullptr, 0, EndToolAfterTimeout, nullptr, 0, nullptr)};
+}
+
+void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook) {
   if (!TakeSwitchTurn(windows.main_window)) return;  // the window stays as it is
-  if (IdeAnswers(windows.main_window)) {          // not when it is busy or hung
-    // Not waited for: the process ends right after the switch, and with it the thread.
-    unique_handle watchdog{CreateThread(nullptr, 0, EndToolAfterTimeout, nullptr, 0, nullptr)};
-    SwitchLayout(windows, layout_argument);
+  Reached(hook, run_stage::turn_taken);
+  if (IdeAnswers(windows.main_window)) {  // not when it is busy or hung
+    Reached(hook, run_stage::ide_answered);
+    SwitchBegan = GetTickCount64();
+    SwitchLayout(windows, layout_argument, hook);
   }
   ReleaseSwitchTurn();
+  Reached(hook, run_stage::turn_released);
 }
 
 void ReleaseTurnAndReport() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/discovery.h"
+#include "driver/run.h"
 
 enum class layout_type { type_1, type_2, other };
 
@@ -46,9 +47,28 @@ shown_bars BarsToShow(HANDLE record);
 // its bottom, its top `hidden_top` pixels above the monitor's top.
 RECT TypeOneWindowRect(RECT window, RECT client, RECT monitor, int hidden_top);
 
-void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument);
+// Reads and sets the IDE's windows in the IDE window's own DPI awareness, so
+// that what is read and what is set are the same pixels whatever the system
+// scales between programs of different awareness. Windows 10 1607 and later;
+// before, the process's own awareness holds.
+void WorkInDpiAwarenessOf(HWND window);
+// Which way a switch goes: a main window with its border enters the fullscreen layout.
+bool EntersFullscreen(HWND main_window);
+// The switch's window calls, once its way is known. Entering, `menu` is the
+// window's own, already recorded; leaving, the one "Handles.ini" recorded.
+void SwitchWindows(const ide_windows& windows, layout_type type, bool entering, HMENU menu);
+
+// The switch: its way, the menu recorded in "Handles.ini" or read back, and
+// the window calls.
+void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook);
+// Starts the thread that keeps the switch's time limit. A run that is to
+// switch starts it well before the switch: a new thread's first milliseconds
+// slow the window calls that wait for the IDE (under Wine a thread made right
+// before the switch added 5 to 15 ms to its 20 to 40 ms; one made 25 ms
+// before, nothing).
+void StartSwitchTimeLimit();
 // The switch inside its turn, when the IDE answers, within the time allowed.
-void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument);
+void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook);
 // The run's report procedure: a fault on the thread that switches gives up its
 // turn first, so that later presses need not wait until the report is closed.
 void ReleaseTurnAndReport();

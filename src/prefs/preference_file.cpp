@@ -75,6 +75,27 @@ bool MoveTo(HANDLE file, int64_t offset) {
   return SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
 }
 
+// Whether the file holds these bytes and no others: a save would change
+// nothing. Read in pieces from the start, so that a large file needs no second
+// copy in memory.
+bool FileHolds(HANDLE file, const char* bytes, size_t size) {
+  LARGE_INTEGER file_size{};
+  if (!GetFileSizeEx(file, &file_size) || static_cast<uint64_t>(file_size.QuadPart) != size || !MoveTo(file, 0)) {
+    return false;
+  }
+  constexpr size_t PieceSize = 1 << 20;
+  std::unique_ptr<char[]> piece(new (std::nothrow) char[std::min(size, PieceSize)]);
+  if (!piece && size > 0) return false;
+  for (size_t at = 0; at < size;) {
+    const size_t length = std::min(size - at, PieceSize);
+    if (!TransferAll(ReadFile, file, piece.get(), length) || std::memcmp(piece.get(), bytes + at, length) != 0) {
+      return false;
+    }
+    at += length;
+  }
+  return true;
+}
+
 // False when the content could not be read whole (a read error, no memory
 // for it).
 bool LoadDocument(HANDLE file) {
@@ -215,9 +236,11 @@ void Save() {
   size_t size = 0;
   std::unique_ptr<char[]> bytes(IniSavedBytes(Preferences.document, Preferences.flags, size));
   if (!bytes) return;
+  // A file that holds these bytes already is not written again: every entering
+  // run of one window writes the same record.
   if (!Preferences.handle) {
     CreateAndWrite(bytes.get(), size);
-  } else if (!SaveThroughTemporaryFile(bytes.get(), size)) {
+  } else if (!FileHolds(Preferences.handle.get(), bytes.get(), size) && !SaveThroughTemporaryFile(bytes.get(), size)) {
     SaveInPlace(Preferences.handle.get(), bytes.get(), size);
   }
   Preferences.document.changed = false;
