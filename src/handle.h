@@ -46,3 +46,15 @@ inline void ReleaseAndCloseMutex(HANDLE mutex) {
 }
 // A mutex this thread owns: given up, then closed.
 using owned_mutex = unique_any<HANDLE, &ReleaseAndCloseMutex>;
+
+// A turn among processes: the named mutex `name`, waited for at most
+// `timeout_ms`. A holder that ended inside its turn leaves the mutex abandoned,
+// which hands the turn on all the same. None when the turn does not come in
+// time or cannot be had at all (the name taken by an object of another kind).
+inline owned_mutex TakeTurn(const wchar_t* name, DWORD timeout_ms) {
+  unique_handle mutex{CreateMutexW(nullptr, FALSE, name)};
+  if (!mutex) return {};
+  const DWORD result = WaitForSingleObject(mutex.get(), timeout_ms);
+  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return {};
+  return owned_mutex{mutex.release()};
+}

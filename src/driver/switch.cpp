@@ -134,30 +134,18 @@ DWORD WINAPI EndToolAfterTimeout(void*) {
   return 0;
 }
 
-// The turn this run holds: a named mutex, owned by the thread that switches.
-HANDLE HeldTurn = nullptr;
+// The window's turn this run holds, owned by the thread that switches.
+owned_mutex HeldTurn;
 
 std::wstring SwitchTurnName(HWND main_window) { return L"Local\\Corvalin.SwitchTurn." + HandleGroupName(main_window); }
 
-// Waits for the window's turn. A run that was ended while switching leaves the
-// mutex abandoned, which hands the turn on all the same. False when the turn
-// does not come in time or cannot be had at all (the name taken by an object of
-// another kind, for one).
+// False when the turn does not come in time or cannot be had at all.
 bool TakeSwitchTurn(HWND main_window) {
-  unique_handle mutex{CreateMutexW(nullptr, FALSE, SwitchTurnName(main_window).c_str())};
-  if (!mutex) return false;
-  const DWORD result = WaitForSingleObject(mutex.get(), TurnTimeoutMs);
-  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return false;
-  HeldTurn = mutex.release();
-  return true;
+  HeldTurn = TakeTurn(SwitchTurnName(main_window).c_str(), TurnTimeoutMs);
+  return static_cast<bool>(HeldTurn);
 }
 
-void ReleaseSwitchTurn() {
-  if (!HeldTurn) return;
-  ReleaseMutex(HeldTurn);
-  CloseHandle(HeldTurn);
-  HeldTurn = nullptr;
-}
+void ReleaseSwitchTurn() { HeldTurn.reset(); }
 
 bool IdeAnswers(HWND main_window) {
   DWORD_PTR result = 0;

@@ -39,19 +39,6 @@ std::wstring FileTurnName(const std::wstring& name) {
   return prefix + std::to_wstring(hash);
 }
 
-// Waits for the file's turn. A run that ended inside its turn leaves the mutex
-// abandoned, which hands the turn on all the same. Without the turn (the name
-// taken by an object of another kind, or a holder that takes too long) the
-// run goes on as if it were alone: the record is not worth a hung or skipped
-// switch.
-owned_mutex TakeFileTurn(const std::wstring& name) {
-  unique_handle mutex{CreateMutexW(nullptr, FALSE, FileTurnName(name).c_str())};
-  if (!mutex) return {};
-  const DWORD result = WaitForSingleObject(mutex.get(), FileTurnTimeoutMs);
-  if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) return {};
-  return owned_mutex{mutex.release()};
-}
-
 // Reads or writes every byte, in pieces a DWORD can count, or reports failure:
 // a full disk can accept fewer bytes than asked and still return success, so
 // the count decides.
@@ -253,7 +240,9 @@ namespace PreferenceFile {
 intptr_t Open(std::wstring_view name, uint32_t flags) {
   Close();
   Preferences.kept_path.assign(name);
-  Preferences.turn = TakeFileTurn(Preferences.kept_path);
+  // Without the turn the run goes on as if it were alone: the record is not
+  // worth a hung or skipped switch.
+  Preferences.turn = TakeTurn(FileTurnName(Preferences.kept_path).c_str(), FileTurnTimeoutMs);
   Preferences.active = true;
   Preferences.flags = flags;
   const std::wstring& path = Preferences.kept_path;
