@@ -25,9 +25,10 @@ std::wstring ReadClassName(HWND window) {
   return name.substr(0, name.find(L'\0'));
 }
 
+// The property first: it rules out nearly every control of the IDE, each of
+// which carries one, without reading a class name from the other process.
 bool IsControl(HWND window, const wchar_t* class_name, intptr_t id) {
-  return ReadClassName(window) == class_name &&
-         reinterpret_cast<intptr_t>(GetPropW(window, L"PB_ID")) == id;
+  return reinterpret_cast<intptr_t>(GetPropW(window, L"PB_ID")) == id && ReadClassName(window) == class_name;
 }
 
 BOOL StoreIfMatch(bool match, HWND window, HWND* target) {

@@ -62,10 +62,9 @@ void SwitchWindows(const ide_windows& windows, layout_type type, bool entering, 
 // the window calls.
 void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook);
 // Starts the thread that keeps the switch's time limit. A run that is to
-// switch starts it well before the switch: a new thread's first milliseconds
-// slow the window calls that wait for the IDE (under Wine a thread made right
-// before the switch added 5 to 15 ms to its 20 to 40 ms; one made 25 ms
-// before, nothing).
+// switch starts it well before the switch: under Wine a live second thread
+// slows the window calls that wait for the IDE, one made right before the
+// switch by 5 to 15 ms of their 20 to 40, one made as the run starts by 2 to 6.
 void StartSwitchTimeLimit();
 // The switch inside its turn, when the IDE answers, within the time allowed.
 void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook);
