@@ -7,7 +7,8 @@
 // for its floor a program that only loads the window library. Given earlier
 // builds of Corvalin.exe, their switches are compared in the same run. Also
 // the switch and its floor with the IDE waiting until the tool quits (its
-// window disabled, its messages handled every 10 ms).
+// window disabled, its messages handled every 10 ms), and the floor with a
+// second thread asleep, as the tool has one for its time limit.
 // In one run, interleaved: each round runs every program once (a switching
 // one in and out), in an order of its own, so that no program always follows
 // the same one; the IDE handles what the last run left it, and the machine
@@ -46,6 +47,7 @@ struct program {
   std::string floor;  // of a program against a floor: the label of that floor
   bool switches;      // runs twice, in and out, with the type as its argument
   bool ide_waits;     // the IDE waits until it quits
+  bool calls_only;    // makes only the switch's window calls, on the handles given to it
   std::vector<double> times;
 };
 
@@ -66,7 +68,7 @@ std::wstring Decimal(const void* handle) { return std::to_wstring(reinterpret_ca
 
 std::wstring Arguments(const program& p, const ide_window_set& w, int type) {
   const std::wstring argument = p.switches ? L"/fullscreentype=" + std::to_wstring(type) : L"";
-  if (p.kind != role::floor || !p.switches) return argument;
+  if (!p.calls_only || !p.switches) return argument;
   return argument + L" " + Decimal(w.main_window) + L" " + Decimal(w.tool_bar) + L" " + Decimal(w.file_tab_bar) +
          L" " + Decimal(w.splitter) + L" " + Decimal(w.tab_control) + L" " + Decimal(w.menu);
 }
@@ -133,14 +135,16 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring calls = BuiltProgram(L"switch_calls.exe"), stages = folder.path + L"switch_stages.exe";
   CopyFileW(BuiltProgram(L"switch_stages.exe").c_str(), stages.c_str(), FALSE);  // beside Corvalin.exe
   std::vector<program> programs = {
-      {"empty program", BuiltProgram(L"empty_program.exe"), role::baseline, "", false, false, {}},
-      {"window program", BuiltProgram(L"window_program.exe"), role::floor, "", false, false, {}},
-      {"Corvalin, no argument", tool, role::against_floor, "window program", false, false, {}},
-      {"switch calls only", calls, role::floor, "", true, false, {}},
-      {"Corvalin, switch", tool, role::against_floor, "switch calls only", true, false, {}},
-      {"Corvalin, stamped steps", stages, role::against_floor, "switch calls only", true, false, {}},
-      {"switch calls only, waits", calls, role::floor, "", true, true, {}},
-      {"Corvalin, switch, waits", tool, role::against_floor, "switch calls only, waits", true, true, {}},
+      {"empty program", BuiltProgram(L"empty_program.exe"), role::baseline, "", false, false, false, {}},
+      {"window program", BuiltProgram(L"window_program.exe"), role::floor, "", false, false, false, {}},
+      {"Corvalin, no argument", tool, role::against_floor, "window program", false, false, false, {}},
+      {"switch calls only", calls, role::floor, "", true, false, true, {}},
+      {"switch calls, a thread asleep", BuiltProgram(L"switch_calls_thread.exe"), role::against_floor,
+       "switch calls only", true, false, true, {}},
+      {"Corvalin, switch", tool, role::against_floor, "switch calls only", true, false, false, {}},
+      {"Corvalin, stamped steps", stages, role::against_floor, "switch calls only", true, false, false, {}},
+      {"switch calls only, waits", calls, role::floor, "", true, true, true, {}},
+      {"Corvalin, switch, waits", tool, role::against_floor, "switch calls only, waits", true, true, false, {}},
   };
   std::vector<scratch_folder> earlier_folders(argc > 1 ? argc - 1 : 0);
   for (int i = 1; i < argc; ++i) {  // each in a folder of its own, with a Handles.ini of its own
@@ -150,7 +154,7 @@ int wmain(int argc, wchar_t** argv) {
       return 1;
     }
     programs.push_back({"earlier " + Narrow(name.substr(name.find_last_of(L"\\/") + 1)), earlier, role::against_floor,
-                        "switch calls only", true, false, {}});
+                        "switch calls only", true, false, false, {}});
   }
   for (const program& p : programs) {
     if (p.kind == role::against_floor && !FloorOf(programs, p)) {

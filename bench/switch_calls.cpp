@@ -5,7 +5,8 @@
 // Corvalin.exe is.
 // Usage: switch_calls ARGUMENT MAIN TOOL_BAR FILE_TAB_BAR SPLITTER TAB_CONTROL MENU
 // (ARGUMENT as the tool gets it; handles in decimal; MENU is the one a leaving
-// run attaches).
+// run attaches). Built also with SLEEPING_THREAD, which starts the second
+// thread that the tool's time limit needs, to show what that costs.
 #include <windows.h>
 
 #include <cwchar>
@@ -28,6 +29,10 @@ void ReadNumbers(long long* numbers, int count) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+#ifdef SLEEPING_THREAD
+  // As the tool's time limit has: a second thread, asleep through the switch.
+  CloseHandle(CreateThread(nullptr, 0, [](void*) -> DWORD { Sleep(INFINITE); return 0; }, nullptr, 0, nullptr));
+#endif
   long long n[6] = {};
   ReadNumbers(n, 6);
   const ide_windows w{reinterpret_cast<HWND>(n[0]), reinterpret_cast<HWND>(n[1]), reinterpret_cast<HWND>(n[2]),
