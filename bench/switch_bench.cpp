@@ -3,12 +3,14 @@
 // switch's window calls, with the tool's own code, on the same IDE with the
 // handles given to it. Each program has its role: the baseline (the start and
 // exit of an empty program built with the same toolchain), a floor, or a
-// program compared with the floor it names. Corvalin without an argument has
+// program compared with the floor it names, which may itself be compared with
+// another. Corvalin without an argument has
 // for its floor a program that only loads the window library. Given earlier
 // builds of Corvalin.exe, their switches are compared in the same run. Also
 // the switch and its floor with the IDE waiting until the tool quits (its
 // window disabled, its messages handled every 10 ms), and the floor with a
-// second thread asleep, as the tool has one for its time limit.
+// second thread asleep, as the tool has one for its time limit; the stamped
+// switch is compared with that one.
 // In one run, interleaved: each round runs every program once (a switching
 // one in and out), in an order of its own, so that no program always follows
 // the same one; the IDE handles what the last run left it, and the machine
@@ -118,7 +120,7 @@ double Minimum(const std::vector<double>& samples) { return *std::min_element(sa
 
 const program* FloorOf(const std::vector<program>& programs, const program& p) {
   for (const program& floor : programs) {
-    if (floor.kind == role::floor && floor.label == p.floor) return &floor;
+    if (floor.kind != role::baseline && floor.label == p.floor) return &floor;
   }
   return nullptr;
 }
@@ -142,7 +144,8 @@ int wmain(int argc, wchar_t** argv) {
       {"switch calls, a thread asleep", BuiltProgram(L"switch_calls_thread.exe"), role::against_floor,
        "switch calls only", true, false, true, {}},
       {"Corvalin, switch", tool, role::against_floor, "switch calls only", true, false, false, {}},
-      {"Corvalin, stamped steps", stages, role::against_floor, "switch calls only", true, false, false, {}},
+      {"Corvalin, stamped steps", stages, role::against_floor, "switch calls, a thread asleep", true, false, false,
+       {}},
       {"switch calls only, waits", calls, role::floor, "", true, true, true, {}},
       {"Corvalin, switch, waits", tool, role::against_floor, "switch calls only, waits", true, true, false, {}},
   };
@@ -197,11 +200,11 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("%-36s %10.1f %10.1f %14.2f %14.2f\n", p.label.c_str(), m * 1e3, low * 1e3, m / empty,
                 low / empty_min);
   }
-  std::printf("%-62s %8s %8s\n", "against its floor", "median", "min");
+  std::printf("%-68s %8s %8s\n", "against its floor", "median", "min");
   for (const program& p : programs) {
     if (p.kind != role::against_floor) continue;
     const program& floor = *FloorOf(programs, p);
-    std::printf("  %-34s / %-24s %8.2f %8.2f\n", p.label.c_str(), floor.label.c_str(),
+    std::printf("  %-34s / %-30s %8.2f %8.2f\n", p.label.c_str(), floor.label.c_str(),
                 Median(p.times) / Median(floor.times), Minimum(p.times) / Minimum(floor.times));
   }
   if (!steps.start[0].empty() && !steps.start[1].empty()) {
