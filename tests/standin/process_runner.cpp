@@ -117,8 +117,12 @@ child_process StartChild(const std::wstring& exe, const std::wstring& arguments,
   }
   if (environment) flags |= CREATE_UNICODE_ENVIRONMENT;
   PROCESS_INFORMATION started{};
-  CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags, environment,
-                 folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started);
+  // Wine now and then fails to set a new process up ("failed to map the shared
+  // user data"); it starts at the second attempt.
+  for (int attempt = 0; attempt < 2 && !started.hProcess; ++attempt) {
+    CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags, environment,
+                   folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started);
+  }
   if (startup.lpAttributeList) DeleteProcThreadAttributeList(startup.lpAttributeList);
   return {unique_child(started.hProcess), unique_handle(started.hThread), started.dwProcessId};
 }
