@@ -4,9 +4,9 @@
 // handles given to it. Each program has its role: the baseline (the start and
 // exit of an empty program built with the same toolchain), a floor, or a
 // program compared with the floor it names, which may itself be compared with
-// another. Corvalin without an argument has
-// for its floor a program that only loads the window library. Given earlier
-// builds of Corvalin.exe, their switches are compared in the same run. Also
+// another. Corvalin without an argument has for its floor a program that only
+// loads the window library. Given earlier builds of Corvalin.exe, their
+// switches are compared in the same run. Also
 // the switch and its floor with the IDE waiting until the tool quits (its
 // window disabled, its messages handled every 10 ms), and the floor with a
 // second thread asleep, as the tool has one for its time limit; the stamped
