@@ -118,7 +118,7 @@ child_process StartChild(const std::wstring& exe, const std::wstring& arguments,
   if (environment) flags |= CREATE_UNICODE_ENVIRONMENT;
   PROCESS_INFORMATION started{};
   // Wine now and then fails to set a new process up ("failed to map the shared
-  // user data"); it starts at the second attempt.
+  // user data"): such a start is tried once more.
   for (int attempt = 0; attempt < 2 && !started.hProcess; ++attempt) {
     CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, flags, environment,
                    folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started);
