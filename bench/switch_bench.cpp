@@ -14,8 +14,9 @@
 // In one run, interleaved: each round runs every program once (a switching
 // one in and out), in an order of its own, so that no program always follows
 // the same one; the IDE handles what the last run left it, and the machine
-// what the last process left, before the clock starts; a program that Wine
-// failed to start is started again, not timed.
+// what the last process left, before the clock starts. A program that Wine
+// fails to start the runner starts once more, inside the timed span; one that
+// failed both times is started again, not timed.
 // Then the time of each step of the switch, from the clock read inside the
 // tool's run (switch_stages) and by the IDE before the start and after the
 // end; and the size of Corvalin.exe.
@@ -103,7 +104,7 @@ double TimeRun(standin_ide* ide, const program& p, int type, stage_stamps& stamp
   const std::wstring arguments = Arguments(p, WindowsOf(ide), type);
   process_run run{};
   double start = 0, end = 0;
-  for (int attempt = 0; attempt < 3 && !run.started; ++attempt) {  // Wine now and then fails to start a program
+  for (int attempt = 0; attempt < 3 && !run.started; ++attempt) {
     IdeDoes(ide, ide_event::settled);
     Sleep(SettleMs);
     stamps = {};
