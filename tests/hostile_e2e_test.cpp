@@ -318,3 +318,31 @@ TEST_F(HostileSerial, AFaultReportDuringASlowSwitch) {
   EXPECT_TRUE(Quietly(press.run));
   EXPECT_TRUE(NormalLayout(State())) << "the next press, while the report was up, brought the normal layout back";
 }
+
+// The IDE busy in the style change of a leaving press for longer than the
+// switch may take: the time limit cuts the press short. The border goes back
+// last, so within the next two presses the IDE's normal layout is back whole,
+// with both bars and the original menu.
+TEST_F(HostileSerial, ALeavingPressCutShortIsCompletedByTheNextOnes) {
+  const ide_window_set& w = StartIde();
+  const ide_state before = State();
+  const HMENU original = w.menu;
+  ASSERT_TRUE(Quietly(RunTool(TypeOne)));
+  PauseAtNextStyleChange(ide, 16000);
+  const uint64_t cut = RelayTraceMark();
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(Quietly(RunTool(TypeOne)));
+  EXPECT_GE(GetTickCount64() - start, 14500u) << "the time limit cut the press short";
+  IdeDoes(ide, ide_event::settled);  // once the IDE is back
+  for (int press = 1; press <= 2 && !NormalLayout(State()); ++press) {
+    ASSERT_TRUE(Quietly(RunTool(TypeOne))) << "press " << press << " after the cut";
+    IdeDoes(ide, ide_event::settled);
+  }
+  bool handed_back = false;
+  for (const set_menu_call& call : SetMenuCallsSince(cut)) {
+    handed_back = handed_back || (call.window == w.main_window && call.menu == original);
+  }
+  EXPECT_TRUE(handed_back || GetMenu(w.main_window) == original) << "the original menu";
+  if (!GetMenu(w.main_window)) IdeDoes(ide, ide_event::menu_rebuilt);  // under Wine: a menu again, as on Windows
+  EXPECT_TRUE(BackAsBefore(before, State(), w.main_window));
+}

@@ -30,6 +30,19 @@ inline ::testing::AssertionResult FullscreenLayout(const ide_state& s, bool type
   return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s));
 }
 
+// The IDE's normal layout as it was before entering, control by control, with
+// the tool bar shown as before and no window region.
+inline ::testing::AssertionResult BackAsBefore(const ide_state& before, const ide_state& now, HWND main_window) {
+  RECT region{};
+  if (now.layout == before.layout && now.tool_bar_visible == before.tool_bar_visible && now.style == before.style &&
+      now.file_tab_bar_visible && now.maximized && !now.menu_property &&
+      GetWindowRgnBox(main_window, &region) == ERROR) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(now)) << "\nbefore: "
+                                       << Narrow(DescribeIdeState(before));
+}
+
 // A second stand-in IDE in a process of its own ("standin_ide hold"), ended
 // with the record.
 struct held_process {

@@ -31,6 +31,60 @@ RECT ClientOnScreen(HWND window) {
   return r;
 }
 
+std::string Describe(const RECT& r) {
+  return (std::ostringstream() << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")").str();
+}
+
+std::vector<RECT> Monitors() {
+  std::vector<RECT> monitors;
+  EnumDisplayMonitors(nullptr, nullptr, [](HMONITOR, HDC, RECT* monitor, LPARAM list) {
+    reinterpret_cast<std::vector<RECT>*>(list)->push_back(*monitor);
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&monitors));
+  return monitors;
+}
+
+// What the window's region leaves of it on the screen: all of it without a region.
+HRGN ShownRegion(HWND window) {
+  const RECT on = ScreenRect(window);
+  HRGN shown = CreateRectRgnIndirect(&on), region = CreateRectRgn(0, 0, 0, 0);
+  if (GetWindowRgn(window, region) != ERROR) {
+    OffsetRgn(region, on.left, on.top);
+    CombineRgn(shown, shown, region, RGN_AND);
+  }
+  DeleteObject(region);
+  return shown;
+}
+
+// All of the window's monitor that the window covers is shown, nothing of it
+// on another monitor.
+::testing::AssertionResult WholeOnItsMonitorOnly(HWND window) {
+  HRGN shown = ShownRegion(window);
+  const RECT own = MonitorOf(window);
+  ::testing::AssertionResult result = ::testing::AssertionSuccess();
+  for (const RECT& monitor : Monitors()) {
+    HRGN piece = CreateRectRgnIndirect(&monitor);
+    const bool is_own = EqualRect(&monitor, &own);
+    if (is_own) {  // what of the monitor the window covers, less what is shown
+      const RECT on = ScreenRect(window);
+      HRGN covered = CreateRectRgnIndirect(&on);
+      CombineRgn(piece, piece, covered, RGN_AND);
+      CombineRgn(piece, piece, shown, RGN_DIFF);
+      DeleteObject(covered);
+    } else {
+      CombineRgn(piece, piece, shown, RGN_AND);
+    }
+    RECT box{};
+    if (GetRgnBox(piece, &box) != NULLREGION && result) {
+      result = ::testing::AssertionFailure() << (is_own ? "cut out of its monitor: " : "shown on another monitor: ")
+                                             << Describe(box);
+    }
+    DeleteObject(piece);
+  }
+  DeleteObject(shown);
+  return result;
+}
+
 int MenuBarHeight(HWND window) {
   MENUBARINFO bar{};
   bar.cbSize = sizeof bar;
@@ -42,10 +96,6 @@ int BarHeight(const ide_window_set& w) { return ScreenRect(w.file_tab_bar).botto
 bool Seen(HWND control) {
   const RECT seen = SeenPart(control);
   return !IsRectEmpty(&seen);
-}
-
-std::string Describe(const RECT& r) {
-  return (std::ostringstream() << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")").str();
 }
 
 // The pieces of `area`, above the status bar, that no visible control of the
@@ -107,7 +157,7 @@ struct entered {
 
 // Type 1: the editor's first line at the monitor's top, nothing of the tool bar
 // or the file tab bar on it, the content as wide as the monitor, the status bar
-// at its bottom, nothing outside it, no strip, the tools panel lowered so that
+// at its bottom, all of the monitor shown and nothing on another, no strip, the tools panel lowered so that
 // all of it is on the monitor. The window's place is fixed on entering: a menu
 // the IDE attaches later, and a file tab bar that grew or shrank since, move the
 // editor by as much; a splitter the IDE lays out again puts its tools panel
@@ -122,10 +172,7 @@ struct entered {
     return Failure("the client area", client);
   }
   if (ScreenRect(w.status_bar).bottom != m.bottom) return Failure("the status bar", ScreenRect(w.status_bar));
-  RECT box{};
-  if (GetWindowRgnBox(w.main_window, &box) == ERROR) return ::testing::AssertionFailure() << "no window region";
-  OffsetRect(&box, ScreenRect(w.main_window).left, ScreenRect(w.main_window).top);
-  if (!EqualRect(&box, &m)) return Failure("the window region", box);
+  if (const auto whole = WholeOnItsMonitorOnly(w.main_window); !whole) return whole;
   const RECT tabs = ScreenRect(w.tab_control), seen = SeenPart(w.tab_control);
   const bool lowered = EqualRect(&tabs, &seen), ide_own = tabs.top == ScreenRect(w.splitter).top;
   if (IsWindowVisible(w.tab_control) && !(e.panel_lowered ? lowered : ide_own)) return Failure("the tools panel", tabs);
@@ -147,19 +194,6 @@ struct entered {
 
 ::testing::AssertionResult FullscreenSeen(const ide_window_set& w, const entered& e) {
   return e.type_1 ? TypeOneSeen(w, e) : TypeTwoSeen(w, e);
-}
-
-// The IDE's normal layout as it was before entering, control by control, with
-// the tool bar shown as before and no window region.
-::testing::AssertionResult BackAsBefore(const ide_state& before, const ide_state& now, HWND main_window) {
-  RECT region{};
-  if (now.layout == before.layout && now.tool_bar_visible == before.tool_bar_visible && now.style == before.style &&
-      now.file_tab_bar_visible && now.maximized && !now.menu_property &&
-      GetWindowRgnBox(main_window, &region) == ERROR) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(now)) << "\nbefore: "
-                                       << Narrow(DescribeIdeState(before));
 }
 
 // Every way the IDE lays itself out again, each toggle twice so that the IDE
@@ -297,11 +331,7 @@ TEST_F(Layouts, ToolsTheIdeWaitsFor) {
 // makes them, one beside and one above another): the same layout on each, and
 // nothing of the window on another monitor.
 TEST_F(Layouts, OnEachMonitor) {
-  std::vector<RECT> monitors;
-  EnumDisplayMonitors(nullptr, nullptr, [](HMONITOR, HDC, RECT* monitor, LPARAM list) {
-    reinterpret_cast<std::vector<RECT>*>(list)->push_back(*monitor);
-    return TRUE;
-  }, reinterpret_cast<LPARAM>(&monitors));
+  const std::vector<RECT> monitors = Monitors();
   if (monitors.size() < 2) GTEST_SKIP() << "one monitor";
   for (const RECT& m : monitors) {
     SCOPED_TRACE("the monitor at " + Describe(m));
@@ -312,10 +342,63 @@ TEST_F(Layouts, OnEachMonitor) {
     e.bar = BarHeight(w);
     const RECT on = MonitorOf(w.main_window);
     EXPECT_TRUE(EqualRect(&on, &m));
-    EXPECT_TRUE(TypeOneSeen(w, e)) << "its region is this monitor";
+    EXPECT_TRUE(TypeOneSeen(w, e)) << "nothing of it on the other monitor";
     ASSERT_TRUE(Quietly(Press(TypeOne)));
     IdeDoes(ide, ide_event::settled);
     EXPECT_TRUE(NormalLayout(State()));
     EXPECT_EQ(State().layout.editor.top, before.layout.editor.top);
+  }
+}
+
+// The window manager fits the maximized window again, as after a minimize and
+// restore or after the IDE hid its window for a tool: the window is then the
+// IDE's maximized layout without border, whole, and the next press brings the
+// normal layout back.
+TEST_F(Layouts, WholeAfterTheWindowManagerFitsTheWindowAgain) {
+  for (const bool no_panel : {false, true}) {
+    const ide_window_set& w = RestartIde({.panel = no_panel ? panel_side::none : panel_side::right});
+    ASSERT_TRUE(Quietly(Press(TypeOne)));
+    ASSERT_TRUE(Quietly(Press(TypeOne)));
+    IdeDoes(ide, ide_event::settled);
+    const ide_state normal = State();  // under Wine, without the menu it cannot attach again
+    const entered e{false, true, WidestBarePiece(w), BarHeight(w)};
+    for (int i = 0; i < 4; ++i) {
+      const bool one = i % 2 == 0;
+      const ide_event refit = i < 2 ? ide_event::minimized_and_restored : ide_event::hidden_and_shown_maximized;
+      SCOPED_TRACE(::testing::Message() << "type " << (one ? 1 : 2) << (no_panel ? ", no panel" : ", panel right")
+                                        << (i < 2 ? ", minimized and restored" : ", hidden and shown maximized"));
+      ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
+      IdeDoes(ide, refit);
+      EXPECT_TRUE(State().maximized && !(State().style & WS_BORDER)) << Narrow(DescribeIdeState(State()));
+      EXPECT_TRUE(WholeOnItsMonitorOnly(w.main_window));
+      if (!one) {
+        EXPECT_TRUE(TypeTwoSeen(w, e)) << "type 2 keeps its place";
+      }
+      ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
+      IdeDoes(ide, ide_event::settled);
+      EXPECT_TRUE(BackAsBefore(normal, State(), w.main_window));
+    }
+  }
+}
+
+// What the IDE remembers of its window for its next start stays what it was
+// before the switch, after entering (an IDE closed in the fullscreen layout
+// keeps that) and after leaving, from a maximized window and from a normal one.
+TEST_F(Layouts, WhatTheIdeRemembersOfItsWindowStays) {
+  const auto describe = [](const remembered_window& r) {
+    return ::testing::Message() << "(" << r.x << ", " << r.y << ") " << r.width << "x" << r.height;
+  };
+  for (int i = 0; i < 4; ++i) {
+    const bool one = i % 2 == 0, maximized = i < 2;
+    SCOPED_TRACE(::testing::Message() << "type " << (one ? 1 : 2) << (maximized ? ", maximized" : ", normal"));
+    RestartIde({.maximized = maximized});
+    const remembered_window before = RememberedWindow(ide);
+    SCOPED_TRACE(describe(before) << " before");
+    ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
+    const remembered_window entered = RememberedWindow(ide);
+    EXPECT_TRUE(entered == before) << describe(entered) << " after entering";
+    ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
+    const remembered_window left = RememberedWindow(ide);
+    EXPECT_TRUE(left == before) << describe(left) << " after leaving";
   }
 }

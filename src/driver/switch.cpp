@@ -71,26 +71,87 @@ void EnterFullscreen(const ide_windows& w, layout_type type, HMENU menu) {
   if (type != layout_type::other) SetMenu(w.main_window, nullptr);
 }
 
+// The border goes back last: every run goes by it, so a run cut short before
+// it leaves a window that the next press still takes back.
 void LeaveFullscreen(const ide_windows& w, HMENU recorded_menu) {
   HMENU menu = MenuToRestore(recorded_menu, GetPropW(w.main_window, MenuHandleProperty));
   const shown_bars bars = BarsToShow(GetPropW(w.main_window, ShownBarsProperty));
-  SetStyleBorder(w.main_window, true);
   if (bars.tool_bar) ShowWindow(w.tool_bar, SW_SHOW);
   if (bars.file_tab_bar) ShowWindow(w.file_tab_bar, SW_SHOW);
   // A menu attached now stays: the one recorded, or one the IDE built again
   // while in the fullscreen layout (the recorded handle is gone then).
   if (menu && !GetMenu(w.main_window)) SetMenu(w.main_window, menu);
   SetWindowRgn(w.main_window, nullptr, TRUE);
-  RemovePropW(w.main_window, MenuHandleProperty);
-  RemovePropW(w.main_window, ShownBarsProperty);
+  SetStyleBorder(w.main_window, true);
 }
 
-// Clips the window, about to be placed at `window`, to the monitor, so that
-// nothing of it shows on a monitor above or beside.
-void ClipToMonitor(HWND main_window, RECT monitor, RECT window) {
-  OffsetRect(&monitor, -window.left, -window.top);
-  HRGN region = CreateRectRgnIndirect(&monitor);
-  if (region && !SetWindowRgn(main_window, region, TRUE)) DeleteObject(region);
+// Removed only once the way back is done: a leaving run cut short leaves them
+// to the next press.
+void RemoveRecords(HWND main_window) {
+  RemovePropW(main_window, MenuHandleProperty);
+  RemovePropW(main_window, ShownBarsProperty);
+  RemovePropW(main_window, NormalRectProperty);
+}
+
+// The frame's thickness on each side: the window less its client area.
+RECT FrameInsets(HWND window) {
+  RECT outer{}, client{};
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  return {client.left - outer.left, client.top - outer.top, outer.right - client.right, outer.bottom - client.bottom};
+}
+
+// While the window is restored, between the restore and the maximize: the IDE
+// remembers the inner size of its restored window at every layout, for its next
+// start. The window is sized so that the IDE sees the size it had with border
+// and menu, and its normal rectangle is kept on it for the way back, unless a
+// leaving run cut short kept it already.
+void KeepRememberedSize(HWND main_window, RECT insets_before, int menu_dropped) {
+  RECT normal{};
+  if (!NormalRectOf(GetPropW(main_window, NormalRectProperty), normal)) {
+    GetWindowRect(main_window, &normal);
+    SetPropW(main_window, NormalRectProperty, NormalRectRecord(normal));
+  }
+  const RECT to = KeptInnerSizeRect(normal, insets_before, FrameInsets(main_window), menu_dropped);
+  SetWindowPos(main_window, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top, PlaceFlags);
+}
+
+// The normal rectangle the window had before it entered, back while it is restored.
+void GiveBackNormalRect(HWND main_window) {
+  RECT normal{};
+  if (!NormalRectOf(GetPropW(main_window, NormalRectProperty), normal)) return;  // entered by an older build
+  SetWindowPos(main_window, nullptr, normal.left, normal.top, normal.right - normal.left, normal.bottom - normal.top,
+               PlaceFlags);
+}
+
+struct monitor_cut {
+  HMONITOR own;
+  RECT window;
+  HRGN region;  // none until another monitor is in the window's way
+};
+
+BOOL CALLBACK CutOutOtherMonitor(HMONITOR monitor, HDC, RECT* area, LPARAM parameter) {
+  auto& cut = *reinterpret_cast<monitor_cut*>(parameter);
+  RECT overlap{};
+  if (monitor == cut.own || !IntersectRect(&overlap, area, &cut.window)) return TRUE;
+  if (!cut.region) cut.region = CreateRectRgnIndirect(&cut.window);
+  HRGN other = CreateRectRgnIndirect(&overlap);
+  if (cut.region && other) CombineRgn(cut.region, cut.region, other, RGN_DIFF);
+  if (other) DeleteObject(other);
+  return TRUE;
+}
+
+// Clips the window, about to be placed at `window`, where it would reach onto
+// another monitor, so that nothing of it shows there. Where no other monitor
+// lies (one monitor, the common case) it gets no region: when the window
+// manager fits the window again, as after a minimize, it stays whole.
+void ClipAtOtherMonitors(HWND main_window, RECT window) {
+  monitor_cut cut{MonitorFromWindow(main_window, MONITOR_DEFAULTTONEAREST), window, nullptr};
+  EnumDisplayMonitors(nullptr, &window, CutOutOtherMonitor, reinterpret_cast<LPARAM>(&cut));
+  if (!cut.region) return;
+  OffsetRgn(cut.region, -window.left, -window.top);
+  if (!SetWindowRgn(main_window, cut.region, TRUE)) DeleteObject(cut.region);
 }
 
 // After the maximize: the IDE has laid itself out for the maximized size. The
@@ -107,7 +168,7 @@ void PlaceTypeOne(const ide_windows& w) {
   MapWindowPoints(w.main_window, nullptr, reinterpret_cast<POINT*>(&client), 2);
   const RECT monitor = MonitorRect(w.main_window);
   const RECT to = TypeOneWindowRect(window, client, monitor, bar.bottom);
-  ClipToMonitor(w.main_window, monitor, to);
+  ClipAtOtherMonitors(w.main_window, to);
   SetWindowPos(w.main_window, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top,
                TallerThanMonitorFlags);
   if (!IsWindowVisible(w.tab_control)) return;  // no panel, or a collapsed one: the IDE lays it out when shown
@@ -178,6 +239,32 @@ shown_bars BarsToShow(HANDLE record) {
   return {(value & ToolBarShown) != 0, (value & FileTabBarShown) != 0};
 }
 
+HANDLE NormalRectRecord(RECT normal) {
+  const LONG values[] = {normal.left, normal.top, normal.right - normal.left, normal.bottom - normal.top};
+  uint64_t record = 0;
+  for (LONG value : values) {
+    if (value < INT16_MIN || value > INT16_MAX) return nullptr;
+    record = record << 16 | static_cast<uint16_t>(value);
+  }
+  return reinterpret_cast<HANDLE>(record);
+}
+
+bool NormalRectOf(HANDLE record, RECT& normal) {
+  const auto bits = reinterpret_cast<uint64_t>(record);
+  if (!bits) return false;
+  const auto field = [bits](int index) { return static_cast<LONG>(static_cast<int16_t>(bits >> (48 - 16 * index))); };
+  normal = {field(0), field(1), field(0) + field(2), field(1) + field(3)};
+  return true;
+}
+
+RECT KeptInnerSizeRect(RECT normal, RECT insets_before, RECT insets_now, int menu_dropped) {
+  const LONG width =
+      normal.right - normal.left - insets_before.left - insets_before.right + insets_now.left + insets_now.right;
+  const LONG height = normal.bottom - normal.top - insets_before.top - insets_before.bottom + menu_dropped +
+                      insets_now.top + insets_now.bottom;
+  return {normal.left, normal.top, normal.left + width, normal.top + height};
+}
+
 RECT TypeOneWindowRect(RECT window, RECT client, RECT monitor, int hidden_top) {
   return {monitor.left - (client.left - window.left), monitor.top - hidden_top - (client.top - window.top),
           monitor.right + (window.right - client.right), monitor.bottom + (window.bottom - client.bottom)};
@@ -195,11 +282,17 @@ void WorkInDpiAwarenessOf(HWND window) {
 bool EntersFullscreen(HWND main_window) { return (GetWindowLongPtrW(main_window, GWL_STYLE) & WS_BORDER) != 0; }
 
 void SwitchWindows(const ide_windows& w, layout_type type, bool entering, HMENU menu) {
+  const RECT insets_before = FrameInsets(w.main_window);
+  // The IDE counts the menu bar, at the height it measured at start, in its
+  // window's inner size while a menu is attached.
+  const int menu_dropped = entering && menu && type != layout_type::other ? GetSystemMetrics(SM_CYMENU) : 0;
   if (entering) EnterFullscreen(w, type, menu); else LeaveFullscreen(w, menu);
   ShowWindow(w.main_window, SW_SHOWNORMAL);
+  if (entering) KeepRememberedSize(w.main_window, insets_before, menu_dropped); else GiveBackNormalRect(w.main_window);
   ShowWindow(w.main_window, SW_SHOWMAXIMIZED);
   if (entering && type == layout_type::type_1) PlaceTypeOne(w);
   SetWindowPos(w.main_window, nullptr, 0, 0, 0, 0, RefreshFrameFlags);
+  if (!entering) RemoveRecords(w.main_window);
 }
 
 void SwitchLayout(const ide_windows& w, const std::wstring& layout_argument, stage_hook hook) {

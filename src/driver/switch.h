@@ -42,6 +42,18 @@ struct shown_bars {
 HANDLE ShownBarsRecord(shown_bars bars);
 shown_bars BarsToShow(HANDLE record);
 
+// The window's normal (restored) rectangle as it was before entering, kept on
+// the IDE window while it is in the fullscreen layout and given back on leaving.
+// None when a coordinate or size does not fit in 16 bits.
+constexpr const wchar_t* NormalRectProperty = L"Corvalin.NormalRect";
+HANDLE NormalRectRecord(RECT normal);
+bool NormalRectOf(HANDLE record, RECT& normal);
+// The restored window at `normal`'s place whose client area, in the frame it
+// has now (`insets_now`, the window less its client area on each side), has the
+// size it had in the frame it had before (`insets_before`), with the menu bar's
+// `menu_dropped` pixels, which the switch took off, added.
+RECT KeptInnerSizeRect(RECT normal, RECT insets_before, RECT insets_now, int menu_dropped);
+
 // Where type 1 puts the main window, from its own frame (its window and client
 // rectangles on the screen): the client area as wide as the monitor and down to
 // its bottom, its top `hidden_top` pixels above the monitor's top.

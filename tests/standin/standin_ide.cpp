@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "driver/switch.h"
@@ -22,6 +23,8 @@ struct standin_ide {
   int tool_bar_height = 0, status_bar_height = 0, menu_height = 0;  // measured once, at start
   int rows = 1;
   bool panel_shown = false, log_shown = true;
+  DWORD pause_at_next_style_change_ms = 0;
+  remembered_window remembered{};
 };
 
 namespace {
@@ -76,12 +79,17 @@ void LayOutSourceContainer(const standin_ide& ide) {
 // It never asks what is visible or attached now. The collapsed tools panel
 // leaves a strip on the right for its vertical tabs, from the file tab bar's
 // bottom edge down.
-void LayOutMainWindow(const standin_ide& ide) {
+void LayOutMainWindow(standin_ide& ide) {
   const ide_window_set& w = ide.windows;
   RECT inner{};  // as the IDE's runtime reports the window's size: the menu bar included
   GetClientRect(w.main_window, &inner);
   const int top = ide.options.show_tool_bar ? ide.tool_bar_height : 0;
   const int menu = GetMenu(w.main_window) ? ide.menu_height : 0;
+  if (!IsZoomed(w.main_window) && !IsIconic(w.main_window)) {
+    RECT window{};
+    GetWindowRect(w.main_window, &window);
+    ide.remembered = {window.left, window.top, inner.right, inner.bottom + menu};
+  }
   const int height = inner.bottom + menu - top - ide.status_bar_height - ide.menu_height;
   int width = inner.right;
   if (ide.options.panel == panel_side::auto_hidden && w.splitter) {
@@ -173,7 +181,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
   }
   if (message == QueuedSizeMessage) LayOutMainWindow(*ide);
   if (message == WM_STYLECHANGED && InSendMessage()) {  // changed by the tool, not by the IDE itself
-    if (ide->options.pause_at_style_change_ms) Sleep(ide->options.pause_at_style_change_ms);
+    const DWORD pause = std::exchange(ide->pause_at_next_style_change_ms, 0);
+    if (pause || ide->options.pause_at_style_change_ms) Sleep(pause ? pause : ide->options.pause_at_style_change_ms);
     if (ide->options.destroy_at_style_change) DestroyWindow(window);
     return 0;
   }
@@ -348,6 +357,14 @@ void HandleIdeEvent(standin_ide& i, ide_event what) {
       LayOutMainWindow(i);
       break;
     case ide_event::menu_rebuilt: RebuildMenu(w); break;
+    case ide_event::minimized_and_restored:
+      ShowWindow(w.main_window, SW_MINIMIZE);
+      ShowWindow(w.main_window, SW_RESTORE);
+      break;
+    case ide_event::hidden_and_shown_maximized:
+      ShowWindow(w.main_window, SW_HIDE);
+      ShowWindow(w.main_window, SW_SHOWMAXIMIZED);
+      break;
   }
 }
 
@@ -455,6 +472,24 @@ void IdeDoes(standin_ide* ide, ide_event event) {
     HandleIdeEvent(*i, what);
     HandlePendingMessages();
   }, &doing);
+}
+
+void PauseAtNextStyleChange(standin_ide* ide, DWORD milliseconds) {
+  std::pair<standin_ide*, DWORD> pause{ide, milliseconds};
+  RunOnIdeThread(ide, [](void* context) {
+    auto [i, ms] = *static_cast<std::pair<standin_ide*, DWORD>*>(context);
+    i->pause_at_next_style_change_ms = ms;
+  }, &pause);
+}
+
+remembered_window RememberedWindow(standin_ide* ide) {
+  std::pair<standin_ide*, remembered_window> read{ide, {}};
+  RunOnIdeThread(ide, [](void* context) {
+    auto& [i, remembered] = *static_cast<std::pair<standin_ide*, remembered_window>*>(context);
+    HandlePendingMessages();
+    remembered = i->remembered;
+  }, &read);
+  return read.second;
 }
 
 RECT SeenPart(HWND control) {

@@ -65,8 +65,27 @@ enum class ide_event {
   row_count_changed,   // the file tabs go from one row to two, or back
   preferences_applied, // the tool bar made again and shown as set, the menu rebuilt
   menu_rebuilt,        // a new menu attached, the old one destroyed
+  // The window manager fits the maximized window again: after it was minimized
+  // and restored (Win+D twice, a task bar click), or hidden and shown maximized
+  // (the IDE after a tool that hides it).
+  minimized_and_restored,
+  hidden_and_shown_maximized,
 };
 void IdeDoes(standin_ide* ide, ide_event event);
+// The IDE's thread stops handling messages for `milliseconds` in the next style
+// change another process makes, once.
+void PauseAtNextStyleChange(standin_ide* ide, DWORD milliseconds);
+
+// What the IDE remembers of its window for its next start: taken at every
+// layout while the window is neither maximized nor minimized, its position and
+// its inner size (the client area with the menu bar the IDE measured at start,
+// when a menu is attached).
+struct remembered_window {
+  int x, y, width, height;
+  bool operator==(const remembered_window&) const = default;
+};
+// Read on the IDE's thread, after what it was sent or posted.
+remembered_window RememberedWindow(standin_ide* ide);
 
 // The controls' rectangles in the main window's client coordinates.
 struct ide_layout {
