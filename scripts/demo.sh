@@ -6,9 +6,11 @@
 # Handles.ini and the menu handle Corvalin handed to SetMenu (from Wine's relay
 # trace), and saves a screenshot to docs/ (or the folder given), where it also
 # puts an animated picture of the whole cycle, corvalin-cycle.gif. The IDE has
-# its tools panel on the right; a second argument "left" or "none" puts it on
-# the left or leaves it out, and a third, "relayout", also shows the fullscreen
-# layout after the IDE hid its error log, a layout of its own.
+# its tools panel on the right; a second argument "left", "none" or "auto" puts
+# it on the left, leaves it out or lets it hide itself ("right" keeps it), and a
+# third, "relayout", also shows the fullscreen layout after the IDE laid itself
+# out again (another source tab, a new file, its error log hidden).
+# Usage: scripts/demo.sh [FOLDER [right|left|none|auto] [relayout]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD

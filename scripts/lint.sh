@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # clang-tidy over src/ with the committed .clang-tidy, for the Windows target
 # (mingw-w64's headers and C++ library), and the includes the build cannot
-# hold to the layers (CMakeLists.txt): none climbs with ".." or names an
+# hold to the layers (docs/developing.md): none climbs with ".." or names an
 # absolute path, and the files at the top of src/, whose quoted includes are
 # looked up in src/ itself first, include nothing of src/ but their own header.
 # Fails on any finding.
