@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "driver/run.h"
+#include "driver/run_stage.h"
 
 constexpr const wchar_t* StageStampsName = L"Local\\Corvalin.StageStamps";
 

@@ -11,7 +11,7 @@
 
 #include <cwchar>
 
-#include "driver/run.h"
+#include "driver/launch.h"
 #include "driver/switch.h"
 
 namespace {

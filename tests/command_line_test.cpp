@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/run.h"
+#include "driver/launch.h"
 #include "driver/switch.h"
 
 // The token after the program path, quotes removed; only spaces separate.

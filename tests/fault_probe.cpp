@@ -6,7 +6,8 @@
 
 #include <string>
 
-#include "driver/run.h"
+#include "driver/launch.h"
+#include "driver/run_end.h"
 #include "environment/environment.h"
 #include "fault/fault_handler.h"
 #include "fault/os_names.h"

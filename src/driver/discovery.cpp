@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/run.h"
-#include "message.h"
 
 namespace {
 
@@ -37,11 +35,6 @@ BOOL StoreIfMatch(bool match, HWND window, HWND* target) {
   return FALSE;
 }
 
-[[noreturn]] void Fail(const wchar_t* text) {
-  ShowMessage(L"Error", text, MB_OK | MB_ICONERROR);
-  ExitTool();
-}
-
 // Enumeration callbacks, each told through its LPARAM what it needs: this one a
 // main_window_search, the other two the address of the handle they fill.
 BOOL CALLBACK IsIdeMainWindow(HWND window, LPARAM parameter) {
@@ -64,18 +57,18 @@ BOOL CALLBACK IsSplitter(HWND window, LPARAM target) {
 
 }  // namespace
 
-ide_windows DiscoverIdeWindows(DWORD parent_process_id) {
+discovered_windows DiscoverIdeWindows(DWORD parent_process_id) {
   ide_windows w{};
   const main_window_search search{parent_process_id, &w.main_window};
   EnumWindows(IsIdeMainWindow, reinterpret_cast<LPARAM>(&search));
-  if (!w.main_window) Fail(L"The PureBasic or SpiderBasic window could not be determined.");
+  if (!w.main_window) return {w, L"The PureBasic or SpiderBasic window could not be determined."};
   w.tool_bar = FindWindowExW(w.main_window, nullptr, L"ToolbarWindow32", nullptr);
-  if (!w.tool_bar) Fail(L"ToolbarWindow32 could not be detected.");
+  if (!w.tool_bar) return {w, L"ToolbarWindow32 could not be detected."};
   EnumChildWindows(w.main_window, IsFileTabBar, reinterpret_cast<LPARAM>(&w.file_tab_bar));
-  if (!w.file_tab_bar) Fail(L"TabBar could not be detected.");
+  if (!w.file_tab_bar) return {w, L"TabBar could not be detected."};
   EnumChildWindows(w.main_window, IsSplitter, reinterpret_cast<LPARAM>(&w.splitter));
-  if (!w.splitter) Fail(L"PureSplitter could not be detected.");
+  if (!w.splitter) return {w, L"PureSplitter could not be detected."};
   w.tab_control = FindWindowExW(w.splitter, nullptr, L"SysTabControl32", nullptr);
-  if (!w.tab_control) Fail(L"SysTabControl32 could not be detected.");
-  return w;
+  if (!w.tab_control) return {w, L"SysTabControl32 could not be detected."};
+  return {w, nullptr};
 }

@@ -12,6 +12,10 @@ struct ide_windows {
   HWND tab_control;
 };
 
-// The IDE main window of the parent process and its controls; at the first
-// window not found shows its "Error" message and ends the run.
-ide_windows DiscoverIdeWindows(DWORD parent_process_id);
+struct discovered_windows {
+  ide_windows windows;
+  const wchar_t* missing;  // the "Error" message for the first window not found; none when all were found
+};
+
+// The IDE main window of the parent process and its controls.
+discovered_windows DiscoverIdeWindows(DWORD parent_process_id);

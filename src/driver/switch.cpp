@@ -1,8 +1,6 @@
 #include "driver/switch.h"
 
-#include <atomic>
-
-#include "driver/run.h"
+#include "driver/run_end.h"
 #include "fault/fault_handler.h"
 #include "handle.h"
 #include "prefs/preference_file.h"
@@ -178,23 +176,6 @@ void PlaceTypeOne(const ide_windows& w) {
                PlaceFlags);
 }
 
-// When the switch began (GetTickCount64); 0 until then.
-std::atomic<ULONGLONG> SwitchBegan{0};
-
-// Ends the tool SwitchTimeoutMs after the switch began. Until it begins, the
-// thread looks again every SwitchTimeoutMs, so that the switch's start need
-// not wake it. A fault report that is up stays until the user closes it; the
-// fault handler ends the process then.
-DWORD WINAPI EndToolAfterTimeout(void*) {
-  for (;;) {
-    const ULONGLONG began = SwitchBegan, now = GetTickCount64();
-    if (began && now - began >= SwitchTimeoutMs) break;
-    Sleep(began ? static_cast<DWORD>(began + SwitchTimeoutMs - now) : SwitchTimeoutMs);
-  }
-  if (!ReportingFault()) ExitTool();
-  return 0;
-}
-
 // The window's turn this run holds, owned by the thread that switches.
 owned_mutex HeldTurn;
 
@@ -306,17 +287,12 @@ void SwitchLayout(const ide_windows& w, const std::wstring& layout_argument, sta
   Reached(hook, run_stage::windows_switched);
 }
 
-void StartSwitchTimeLimit() {
-  // Not waited for: the process ends right after the switch, and with it the thread.
-  unique_handle keeper{CreateThread(nullptr, 0, EndToolAfterTimeout, nullptr, 0, nullptr)};
-}
-
 void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook) {
   if (!TakeSwitchTurn(windows.main_window)) return;  // the window stays as it is
   Reached(hook, run_stage::turn_taken);
   if (IdeAnswers(windows.main_window)) {  // not when it is busy or hung
     Reached(hook, run_stage::ide_answered);
-    SwitchBegan = GetTickCount64();
+    StartSwitchClock();
     SwitchLayout(windows, layout_argument, hook);
   }
   ReleaseSwitchTurn();

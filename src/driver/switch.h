@@ -6,7 +6,7 @@
 #include <string>
 
 #include "driver/discovery.h"
-#include "driver/run.h"
+#include "driver/run_stage.h"
 
 enum class layout_type { type_1, type_2, other };
 
@@ -14,16 +14,12 @@ enum class layout_type { type_1, type_2, other };
 // it is in the fullscreen layout, in case "Handles.ini" cannot keep it.
 constexpr const wchar_t* MenuHandleProperty = L"Corvalin.MenuHandle";
 
-// Every window call of the switch waits until the IDE's thread has handled it.
 // Runs that overlap take turns per IDE window: a run waits at most TurnTimeoutMs
 // for its turn and leaves the window as it is when the turn does not come or
 // cannot be had. With the turn, it switches only when the IDE answers within
-// IdeAnswerTimeoutMs, and from then on it has SwitchTimeoutMs for the switch:
-// the tool ends (exit code 0) after that, so that an IDE that stops handling
-// messages cannot keep it waiting for ever.
+// IdeAnswerTimeoutMs, and from then on within the switch's time limit (run_end.h).
 constexpr unsigned TurnTimeoutMs = 15000;
 constexpr unsigned IdeAnswerTimeoutMs = 5000;
-constexpr unsigned SwitchTimeoutMs = 15000;
 
 // The switch's decisions, as values.
 layout_type LayoutType(const std::wstring& layout_argument);
@@ -73,11 +69,6 @@ void SwitchWindows(const ide_windows& windows, layout_type type, bool entering, 
 // The switch: its way, the menu recorded in "Handles.ini" or read back, and
 // the window calls.
 void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook);
-// Starts the thread that keeps the switch's time limit. A run that is to
-// switch starts it well before the switch: under Wine a live second thread
-// slows the window calls that wait for the IDE, one made right before the
-// switch by 5 to 15 ms of their 20 to 40, one made as the run starts by 2 to 6.
-void StartSwitchTimeLimit();
 // The switch inside its turn, when the IDE answers, within the time allowed.
 void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook);
 // The run's report procedure: a fault on the thread that switches gives up its
