@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <utility>
 
 #include "environment/environment.h"
 #include "fault/error_log.h"
 #include "fault/fault_handler.h"
 #include "fault/os_names.h"
-#include "handle.h"
 #include "test_support.h"
 #include "version.h"
 
@@ -14,6 +13,22 @@ namespace {
 
 SYSTEMTIME At(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
   return {year, month, 0, day, hour, minute, second, 0};  // the day of the week and milliseconds unused
+}
+
+// Every CreateFileW call of this program goes through its import entry, which a
+// test may point elsewhere (mingw's import section is writable).
+extern "C" decltype(&CreateFileW) __imp_CreateFileW;
+const decltype(&CreateFileW) SystemCreateFile = __imp_CreateFileW;
+HANDLE HeldLog = nullptr;  // closed when an open of it is refused
+
+HANDLE WINAPI CreateFileLettingGoWhenRefused(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                             DWORD disposition, DWORD flags, HANDLE model) {
+  HANDLE file = SystemCreateFile(path, access, share, security, disposition, flags, model);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION && HeldLog) {
+    CloseHandle(std::exchange(HeldLog, nullptr));
+    SetLastError(ERROR_SHARING_VIOLATION);
+  }
+  return file;
 }
 
 const std::wstring Head =
@@ -127,18 +142,17 @@ TEST(ErrorLog, AppendsUtf8EntriesToTheDaysFileOfAnExistingFolder) {
   DataDirectory.clear();
 }
 
+// The log is let go as soon as the entry's first open of it is refused.
 TEST(ErrorLog, AFileInUseIsTriedAgain) {
   scratch_folder folder;
   DataDirectory = folder.path;
   const std::wstring path = TodaysLog(folder.path);
-  unique_file busy{CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)};
-  ASSERT_TRUE(busy);
-  std::thread releaser([&busy] {
-    Sleep(150);
-    busy.reset();
-  });
+  HeldLog = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(HeldLog, INVALID_HANDLE_VALUE);
+  __imp_CreateFileW = CreateFileLettingGoWhenRefused;
   WriteLogEntry(L"Error", L"after the wait");
-  releaser.join();
+  __imp_CreateFileW = SystemCreateFile;
+  EXPECT_EQ(HeldLog, nullptr) << "the log was in use at first";
   EXPECT_NE(ReadBytes(path).find(": after the wait\r\n"), std::string::npos);
   DataDirectory.clear();
 }
