@@ -17,8 +17,7 @@ TEST_F(Environment, AToolUnderAnotherNameRefusesToRun) {
   for (const wchar_t* argument : {L"/fullscreentype=1", L"/fullscreentype=2", L""}) {
     EXPECT_TRUE(EndedWithBox(RunTool(argument), L"Fehler", MissingTool)) << Narrow(argument);
   }
-  EXPECT_EQ(State().style, before.style);
-  EXPECT_EQ(State().menu, before.menu);
+  EXPECT_TRUE(Untouched(before, State()));
   EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
 }
 

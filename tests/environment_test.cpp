@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "environment/environment.h"
-#include "environment/required_files.h"
 #include "test_support.h"
 
 namespace {
@@ -105,13 +104,6 @@ TEST(DataDirectory, InADriveRootHasASingleBackslash) {
   if (!marker_there) GTEST_SKIP() << "C:\\Data\\Settings.ini cannot be made here";
 }
 
-TEST(EnvironmentValue, IsEmptyWhenUnset) {
-  SetEnvironmentVariableW(L"CORVALIN_TEST_VALUE", nullptr);
-  EXPECT_EQ(EnvironmentValue(L"CORVALIN_TEST_VALUE"), L"");
-  SetEnvironmentVariableW(L"CORVALIN_TEST_VALUE", std::wstring(5000, L'v').c_str());
-  EXPECT_EQ(EnvironmentValue(L"corvalin_test_value"), std::wstring(5000, L'v')) << "names ignore case";
-}
-
 TEST(PathFolder, KeepsTheLastSeparator) {
   EXPECT_EQ(PathFolder(L"C:\\Tools\\Corvalin.exe"), L"C:\\Tools\\");
   EXPECT_EQ(PathFolder(L"C:/Tools/x/Corvalin.exe"), L"C:/Tools/x/");
@@ -139,12 +131,4 @@ TEST(CurrentFolder, ReadsPathsLongerThanMaxPath) {
   const std::wstring current = CurrentFolder();
   EXPECT_GT(current.size(), 300u);
   EXPECT_EQ(current.back(), L'\\');
-}
-
-TEST(RequiredFiles, NameTheToolAndTheMessageQuotesItTwice) {
-  RequiredFiles.clear();
-  FillRequiredFiles();
-  ASSERT_EQ(RequiredFiles.size(), 1u);
-  EXPECT_EQ(RequiredFiles[0].name, L"Corvalin.exe");
-  EXPECT_EQ(MissingFileMessage(L"Corvalin.exe"), L"Die Datei ''Corvalin.exe'' konnte nicht gefunden werden.");
 }

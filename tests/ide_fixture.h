@@ -20,6 +20,15 @@ inline ::testing::AssertionResult NormalLayout(const ide_state& s) {
   return ::testing::AssertionFailure() << Narrow(DescribeIdeState(s)) << ", kept handle " << s.menu_property;
 }
 
+// The window as it was `before`: the same style, menu, bars and kept handle.
+inline ::testing::AssertionResult Untouched(const ide_state& before, const ide_state& now) {
+  if (now.style == before.style && now.menu == before.menu && now.tool_bar_visible == before.tool_bar_visible &&
+      now.file_tab_bar_visible == before.file_tab_bar_visible && now.menu_property == before.menu_property) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << Narrow(DescribeIdeState(now)) << ", not " << Narrow(DescribeIdeState(before));
+}
+
 // The fullscreen layout of type 1, both bars hidden, or of type 2, the file tab
 // bar shown: no border, no menu.
 inline ::testing::AssertionResult FullscreenLayout(const ide_state& s, bool type_1) {

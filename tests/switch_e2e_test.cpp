@@ -236,8 +236,7 @@ TEST_F(Switch, ARunWhoseTurnDoesNotComeLeavesTheWindowAsItIs) {
   const ULONGLONG start = GetTickCount64();
   ASSERT_TRUE(Quietly(RunTool(TypeOne)));
   EXPECT_GE(GetTickCount64() - start, 14500u) << "the run waited for its turn";
-  EXPECT_EQ(State().style, before.style);
-  EXPECT_EQ(State().menu, w.menu);
+  EXPECT_TRUE(Untouched(before, State()));
   EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
   ReleaseMutex(turn.get());
 
@@ -261,6 +260,5 @@ TEST_F(Switch, ATurnNameTakenByAnotherKindOfObject) {
   for (const process_run& run : RunProcessesAtOnce(tool, {TypeOne, TypeTwo, TypeOne}, InToolFolder())) {
     EXPECT_TRUE(Quietly(run));
   }
-  EXPECT_EQ(State().style, before.style);
-  EXPECT_EQ(State().menu, w.menu);
+  EXPECT_TRUE(Untouched(before, State()));
 }

@@ -16,23 +16,19 @@ TEST(MenuToRestore, TheHandleKeptOnTheWindowWinsOverTheFile) {
 }
 
 // The client area the window gets is the monitor's width, from `hidden_top`
-// above the monitor's top down to its bottom, whatever the frame around it.
+// above the monitor's top down to its bottom, whatever the frame: maximized at
+// 96 DPI (the 8-pixel frame off the screen), with a caption and a thin frame, on
+// a monitor above and left of the primary one.
 TEST(TypeOneWindowRect, PutsTheClientAreaOnTheMonitorWithItsTopAboveIt) {
-  const struct {
-    RECT window, client, monitor;
-    int hidden_top;
-  } cases[] = {
-      {{-8, -8, 1288, 808}, {0, 0, 1280, 800}, {0, 0, 1280, 800}, 51},              // maximized, frame off screen
-      {{100, 50, 700, 500}, {104, 73, 696, 480}, {0, 0, 1920, 1080}, 26},          // caption, thin frame, status grip
-      {{-1240, -1020, 0, -200}, {-1232, -1012, -8, -208}, {-1280, -1024, 0, 0}, 76},  // a monitor above and left
+  const struct { RECT window, client, monitor; int hidden_top; RECT placed; } cases[] = {
+      {{-8, -8, 1288, 808}, {0, 0, 1280, 800}, {0, 0, 1280, 800}, 51, {-8, -59, 1288, 808}},
+      {{100, 50, 700, 500}, {104, 73, 696, 480}, {0, 0, 1920, 1080}, 26, {-4, -49, 1924, 1100}},
+      {{-1240, -1020, 0, -200}, {-1232, -1012, -8, -208}, {-1280, -1024, 0, 0}, 76, {-1288, -1108, 8, 8}},
   };
   for (const auto& c : cases) {
     const RECT placed = TypeOneWindowRect(c.window, c.client, c.monitor, c.hidden_top);
-    const RECT client = {placed.left + (c.client.left - c.window.left), placed.top + (c.client.top - c.window.top),
-                         placed.right - (c.window.right - c.client.right),
-                         placed.bottom - (c.window.bottom - c.client.bottom)};
-    EXPECT_EQ(std::tuple(client.left, client.top, client.right, client.bottom),
-              std::tuple(c.monitor.left, c.monitor.top - c.hidden_top, c.monitor.right, c.monitor.bottom));
+    EXPECT_EQ(std::tuple(placed.left, placed.top, placed.right, placed.bottom),
+              std::tuple(c.placed.left, c.placed.top, c.placed.right, c.placed.bottom));
   }
 }
 

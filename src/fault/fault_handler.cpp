@@ -34,6 +34,9 @@ struct fault_message {
   const wchar_t* text;
 };
 
+// The report's texts, here and in ComposeFatalReport, are kept exactly, odd
+// spellings and spaces included ("to great", the space after "Division by zero",
+// two after "Ziel-Speicheradresse:"): logs and users match them.
 constexpr fault_message FaultMessageTable[] = {
     {0xC0000005, L"Invalid memory access"},
     {0xC000008C, L"Array bounds exceeded"},
