@@ -35,6 +35,10 @@ std::string Describe(const RECT& r) {
   return (std::ostringstream() << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")").str();
 }
 
+std::string Describe(const remembered_window& r) {
+  return (std::ostringstream() << "(" << r.x << ", " << r.y << ") " << r.width << "x" << r.height).str();
+}
+
 std::vector<RECT> Monitors() {
   std::vector<RECT> monitors;
   EnumDisplayMonitors(nullptr, nullptr, [](HMONITOR, HDC, RECT* monitor, LPARAM list) {
@@ -44,46 +48,30 @@ std::vector<RECT> Monitors() {
   return monitors;
 }
 
-// What the window's region leaves of it on the screen: all of it without a region.
-HRGN ShownRegion(HWND window) {
-  const RECT on = ScreenRect(window);
-  HRGN shown = CreateRectRgnIndirect(&on), region = CreateRectRgn(0, 0, 0, 0);
-  if (GetWindowRgn(window, region) != ERROR) {
-    OffsetRgn(region, on.left, on.top);
-    CombineRgn(shown, shown, region, RGN_AND);
-  }
-  DeleteObject(region);
-  return shown;
-}
-
-// All of the window's monitor that the window covers is shown, and, with
-// `nowhere_else`, nothing of it on another monitor.
+// Nothing of the window's monitor, where the window covers it, is cut out by the
+// window's region, and, with `nowhere_else`, nothing of the window shows on
+// another monitor.
 ::testing::AssertionResult WholeOnItsMonitor(HWND window, bool nowhere_else) {
-  HRGN shown = ShownRegion(window);
-  const RECT own = MonitorOf(window);
-  ::testing::AssertionResult result = ::testing::AssertionSuccess();
+  const RECT on = ScreenRect(window), own = MonitorOf(window);
+  HRGN shown = CreateRectRgnIndirect(&on), part = CreateRectRgn(0, 0, 0, 0);
+  if (GetWindowRgn(window, part) != ERROR) {
+    OffsetRgn(part, on.left, on.top);
+    CombineRgn(shown, shown, part, RGN_AND);
+  }
+  std::string fault;
   for (const RECT& monitor : Monitors()) {
     const bool is_own = EqualRect(&monitor, &own);
-    if (!is_own && !nowhere_else) continue;
-    HRGN piece = CreateRectRgnIndirect(&monitor);
-    if (is_own) {  // what of the monitor the window covers, less what is shown
-      const RECT on = ScreenRect(window);
-      HRGN covered = CreateRectRgnIndirect(&on);
-      CombineRgn(piece, piece, covered, RGN_AND);
-      CombineRgn(piece, piece, shown, RGN_DIFF);
-      DeleteObject(covered);
-    } else {
-      CombineRgn(piece, piece, shown, RGN_AND);
-    }
-    RECT box{};
-    if (GetRgnBox(piece, &box) != NULLREGION && result) {
-      result = ::testing::AssertionFailure() << (is_own ? "cut out of its monitor: " : "shown on another monitor: ")
-                                             << Describe(box);
-    }
-    DeleteObject(piece);
+    RECT under{}, box{};  // the part of the monitor under the window
+    if ((!is_own && !nowhere_else) || !IntersectRect(&under, &monitor, &on)) continue;
+    SetRectRgn(part, under.left, under.top, under.right, under.bottom);
+    CombineRgn(part, part, shown, is_own ? RGN_DIFF : RGN_AND);
+    if (GetRgnBox(part, &box) == NULLREGION) continue;
+    fault = (is_own ? "cut out of its monitor: " : "shown on another monitor: ") + Describe(box);
   }
+  DeleteObject(part);
   DeleteObject(shown);
-  return result;
+  if (fault.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << fault;
 }
 
 int MenuBarHeight(HWND window) {
@@ -228,31 +216,42 @@ class Layouts : public WithStandinIde {
 };
 
 // Each configuration, type 1 and type 2: entering, then each of the IDE's
-// relayouts, then leaving, on a fresh IDE each time.
+// relayouts, then the window manager fitting the window again (after a
+// minimize and restore, or after the IDE hid it for a tool: the window is then
+// whole on its monitor), then leaving, on a fresh IDE each time. What the IDE
+// remembers of its window for its next start stays as it was.
 TEST_F(Layouts, LastThroughEveryRelayoutOfEachConfiguration) {
   RecordProperty("file_tab_bar", Scaled(25));
   for (int i = 0; i < 32; ++i) {
     const bool one = i % 2 == 0, shows_tool_bar = i / 2 % 2 == 0;
     const int rows = 1 + i / 4 % 2;
     const auto panel = static_cast<panel_side>(i / 8);
+    const bool minimized = rows == 1;
     SCOPED_TRACE(::testing::Message() << "type " << (one ? 1 : 2) << ", panel " << Narrow(SideNames[i / 8])
                                       << ", tool bar " << shows_tool_bar << ", rows " << rows);
     const ide_window_set& w = RestartIde({.panel = panel, .show_tool_bar = shows_tool_bar, .file_tab_rows = rows});
     const ide_state before = State();
+    const std::string remembered = Describe(RememberedWindow(ide));
     entered e{one, shows_tool_bar, WidestBarePiece(w)};
     ASSERT_EQ(Seen(w.tool_bar), shows_tool_bar);
     ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
     e.bar = BarHeight(w);
     EXPECT_TRUE(FullscreenLayout(State(), one));
     EXPECT_TRUE(FullscreenSeen(w, e)) << "entered";
+    EXPECT_EQ(Describe(RememberedWindow(ide)), remembered) << "entered";
     for (const auto& relayout : Relayouts) {
       IdeDoes(ide, relayout.event);
       e.panel_lowered = e.panel_lowered && !relayout.lays_out_splitter;
       EXPECT_TRUE(FullscreenSeen(w, e)) << relayout.name;
     }
+    IdeDoes(ide, minimized ? ide_event::minimized_and_restored : ide_event::hidden_and_shown_maximized);
+    const char* refit = minimized ? "minimized and restored" : "hidden and shown maximized";
+    EXPECT_TRUE(IsZoomed(w.main_window)) << refit;
+    EXPECT_TRUE(WholeOnItsMonitor(w.main_window, false)) << refit;
     ASSERT_TRUE(Quietly(Press(one ? TypeTwo : TypeOne)));
     IdeDoes(ide, ide_event::settled);
     EXPECT_TRUE(BackAsBefore(before, State(), w.main_window));
+    EXPECT_EQ(Describe(RememberedWindow(ide)), remembered) << "left";
   }
 }
 
@@ -351,55 +350,15 @@ TEST_F(Layouts, OnEachMonitor) {
   }
 }
 
-// The window manager fits the maximized window again, as after a minimize and
-// restore or after the IDE hid its window for a tool: the window is then the
-// IDE's maximized layout without border, whole, and the next press brings the
-// normal layout back.
-TEST_F(Layouts, WholeAfterTheWindowManagerFitsTheWindowAgain) {
-  for (const bool no_panel : {false, true}) {
-    const ide_window_set& w = RestartIde({.panel = no_panel ? panel_side::none : panel_side::right});
-    ASSERT_TRUE(Quietly(Press(TypeOne)));
-    ASSERT_TRUE(Quietly(Press(TypeOne)));
-    IdeDoes(ide, ide_event::settled);
-    const ide_state normal = State();  // under Wine, without the menu it cannot attach again
-    const entered e{false, true, WidestBarePiece(w), BarHeight(w)};
-    for (int i = 0; i < 4; ++i) {
-      const bool one = i % 2 == 0;
-      const ide_event refit = i < 2 ? ide_event::minimized_and_restored : ide_event::hidden_and_shown_maximized;
-      SCOPED_TRACE(::testing::Message() << "type " << (one ? 1 : 2) << (no_panel ? ", no panel" : ", panel right")
-                                        << (i < 2 ? ", minimized and restored" : ", hidden and shown maximized"));
-      ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
-      IdeDoes(ide, refit);
-      EXPECT_TRUE(State().maximized && !(State().style & WS_BORDER)) << Narrow(DescribeIdeState(State()));
-      EXPECT_TRUE(WholeOnItsMonitor(w.main_window, false));
-      if (!one) {
-        EXPECT_TRUE(TypeTwoSeen(w, e)) << "type 2 keeps its place";
-      }
-      ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
-      IdeDoes(ide, ide_event::settled);
-      EXPECT_TRUE(BackAsBefore(normal, State(), w.main_window));
-    }
-  }
-}
-
-// What the IDE remembers of its window for its next start stays what it was
-// before the switch, after entering (an IDE closed in the fullscreen layout
-// keeps that) and after leaving, from a maximized window and from a normal one.
-TEST_F(Layouts, WhatTheIdeRemembersOfItsWindowStays) {
-  const auto describe = [](const remembered_window& r) {
-    return ::testing::Message() << "(" << r.x << ", " << r.y << ") " << r.width << "x" << r.height;
-  };
-  for (int i = 0; i < 4; ++i) {
-    const bool one = i % 2 == 0, maximized = i < 2;
-    SCOPED_TRACE(::testing::Message() << "type " << (one ? 1 : 2) << (maximized ? ", maximized" : ", normal"));
-    RestartIde({.maximized = maximized});
-    const remembered_window before = RememberedWindow(ide);
-    SCOPED_TRACE(describe(before) << " before");
-    ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
-    const remembered_window entered = RememberedWindow(ide);
-    EXPECT_TRUE(entered == before) << describe(entered) << " after entering";
-    ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
-    const remembered_window left = RememberedWindow(ide);
-    EXPECT_TRUE(left == before) << describe(left) << " after leaving";
+// From a normal window too, what the IDE remembers of its window stays as it was.
+TEST_F(Layouts, ANormalWindowIsRememberedAsItWas) {
+  for (const wchar_t* type : {TypeOne, TypeTwo}) {
+    SCOPED_TRACE(Narrow(type));
+    RestartIde({.maximized = false});
+    const std::string remembered = Describe(RememberedWindow(ide));
+    ASSERT_TRUE(Quietly(Press(type)));
+    EXPECT_EQ(Describe(RememberedWindow(ide)), remembered) << "entered";
+    ASSERT_TRUE(Quietly(Press(type)));
+    EXPECT_EQ(Describe(RememberedWindow(ide)), remembered) << "left";
   }
 }
