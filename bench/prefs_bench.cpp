@@ -69,8 +69,7 @@ double ModelThroughput(const std::string& bytes, const std::string& last_group) 
     IniSelectGroup(document, last_group);
     IniWriteInt(document, "MenuHandle", rounds);
     size_t size = 0;
-    delete[] IniSavedBytes(document, BlankLineBetweenGroups, size);
-    FreeIniDocument(document);
+    IniSavedBytes(document, BlankLineBetweenGroups, size);
     ++rounds;
     elapsed = Seconds() - start;
   } while (elapsed < 0.5);

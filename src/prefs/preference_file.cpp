@@ -91,14 +91,10 @@ bool LoadDocument(HANDLE file) {
       static_cast<uint64_t>(size.QuadPart) > std::numeric_limits<size_t>::max()) {
     return false;
   }
-  size_t raw_size = static_cast<size_t>(size.QuadPart);
-  char* buffer = AllocateIniBuffer(raw_size);
-  if (!buffer) return false;
-  if (!TransferAll(ReadFile, file, IniRawArea(buffer, raw_size), raw_size)) {
-    delete[] buffer;
-    return false;
-  }
-  return ParseIniBuffer(Preferences.document, buffer, raw_size);
+  const ini_byte_reader read = [](void* source, char* into, size_t bytes) {
+    return TransferAll(ReadFile, static_cast<HANDLE>(source), into, bytes);
+  };
+  return ParseIniFile(Preferences.document, static_cast<size_t>(size.QuadPart), read, file);
 }
 
 // The path of the file itself, where the name it was opened under may be a
@@ -221,7 +217,7 @@ void Save() {
   if (!Preferences.document.changed) return;
   if (Preferences.handle && Preferences.read_only) return;  // changes of a read-only open are dropped
   size_t size = 0;
-  std::unique_ptr<char[]> bytes(IniSavedBytes(Preferences.document, Preferences.flags, size));
+  const std::unique_ptr<char[]> bytes = IniSavedBytes(Preferences.document, Preferences.flags, size);
   if (!bytes) return;
   // A file that holds these bytes already is not written again: every entering
   // run of one window writes the same record.
@@ -279,7 +275,7 @@ void Close() {
   if (Preferences.active) Save();
   Preferences.handle.reset();
   Preferences.turn.reset();  // after the close: the next run opens the file for writing
-  FreeIniDocument(Preferences.document);
+  Preferences.document = {};
   Preferences.kept_path.clear();
   Preferences.kept_path.shrink_to_fit();
   Preferences.active = false;
