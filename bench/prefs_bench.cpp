@@ -25,10 +25,9 @@ std::string HandlesFile(int groups) {
 }
 
 void OurCycle(const std::wstring& path, const std::wstring& group, int64_t value) {
-  PreferenceFile::Open(path, BlankLineBetweenGroups);
+  const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
   PreferenceFile::SelectGroup(group);
   PreferenceFile::WriteInt(L"MenuHandle", value);
-  PreferenceFile::Close();
 }
 
 void ProfileCycle(const std::wstring& path, const std::wstring& group, int64_t value) {

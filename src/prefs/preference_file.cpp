@@ -229,12 +229,8 @@ void Save() {
   Preferences.document.changed = false;
 }
 
-}  // namespace
-
-namespace PreferenceFile {
-
-intptr_t Open(std::wstring_view name, uint32_t flags) {
-  Close();
+intptr_t OpenFile(std::wstring_view name, uint32_t flags) {
+  PreferenceFile::Close();
   Preferences.kept_path.assign(name);
   // Without the turn the run goes on as if it were alone: the record is not
   // worth a hung or skipped switch.
@@ -254,6 +250,16 @@ intptr_t Open(std::wstring_view name, uint32_t flags) {
   // little the writes add: its changes are dropped, as for a read-only open.
   if (!LoadDocument(Preferences.handle.get())) Preferences.read_only = true;
   return reinterpret_cast<intptr_t>(Preferences.handle.get());
+}
+
+}  // namespace
+
+open_preference_file::~open_preference_file() { PreferenceFile::Close(); }
+
+namespace PreferenceFile {
+
+open_preference_file Open(std::wstring_view name, uint32_t flags) {
+  return open_preference_file(OpenFile(name, flags));
 }
 
 int SelectGroup(std::wstring_view name) {

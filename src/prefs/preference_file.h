@@ -1,5 +1,6 @@
 // The one process-wide preference file: open, select a group, read or write
-// integer keys, close (which saves when something was written).
+// integer keys, close (which saves when something was written). An open ends
+// with the holder Open gives.
 #pragma once
 
 #include <windows.h>
@@ -27,13 +28,26 @@ struct preference_file {
 // cannot be had at all, the run goes on without it.
 constexpr DWORD FileTurnTimeoutMs = 5000;
 
+// What Open gives: its result, and the end of the open. When the holder goes,
+// the file is closed (saved if changed), also after a failed open, which holds
+// the file's turn all the same. An Open within another's scope closes that
+// file first; its holder ends first and leaves the outer one nothing to close.
+struct open_preference_file {
+  intptr_t result;  // non-zero when the file was opened
+  explicit open_preference_file(intptr_t opened) : result(opened) {}
+  open_preference_file(const open_preference_file&) = delete;
+  open_preference_file& operator=(const open_preference_file&) = delete;
+  ~open_preference_file();
+  explicit operator bool() const { return result != 0; }
+};
+
 namespace PreferenceFile {
 
-// Non-zero when the file was opened (for reading and writing, or reading only);
-// 0 when it cannot be opened at all: it is then active and empty, and a write
-// creates it at Close. Closes (and saves) the previous file first. Every Open,
-// also a failed one, is to be followed by Close, which ends the file's turn.
-intptr_t Open(std::wstring_view name, uint32_t flags);
+// The result is non-zero when the file was opened (for reading and writing, or
+// reading only); 0 when it cannot be opened at all: it is then active and
+// empty, and a write creates it at the close. Closes (and saves) the previous
+// file first.
+[[nodiscard]] open_preference_file Open(std::wstring_view name, uint32_t flags);
 int SelectGroup(std::wstring_view name);
 int64_t ReadInt(std::wstring_view key, int64_t fallback);
 void WriteInt(std::wstring_view key, int64_t value);
