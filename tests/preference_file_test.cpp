@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "handle.h"
@@ -121,13 +120,6 @@ TEST(PreferenceFile, AFileOpenElsewhereIsReadOnlyHereOrNotOpened) {
 
 namespace {
 
-// The name of the turn that runs take at the file.
-std::wstring FileTurnOf(std::wstring path) {
-  CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
-  std::replace(path.begin(), path.end(), L'\\', L'/');
-  return L"Local\\Corvalin.FileTurn." + path;
-}
-
 struct turn_holder {
   HANDLE mutex;
   HANDLE taken;  // signalled once the thread has the turn
@@ -152,7 +144,7 @@ DWORD WINAPI HoldTurn(void* context) {
 TEST(PreferenceFile, ARunGoesOnWhenTheFilesTurnCannotBeHad) {
   scratch_folder folder;
   const std::wstring path = folder.path + L"Handles.ini";
-  const std::wstring turn = FileTurnOf(path);
+  const std::wstring turn = FileTurnName(path);
   for (const bool held : {true, false}) {
     SCOPED_TRACE(held ? "held" : "abandoned");
     DeleteFileW(path.c_str());

@@ -23,21 +23,48 @@ unique_file OpenExisting(const std::wstring& path, DWORD access, DWORD share) {
   return unique_file(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The name of the turn at a file: its full path, lower-cased because file names
-// are not case-sensitive, without backslashes, which would name a folder of
-// objects. A path too long for an object name gives a hash of itself instead.
+// What identifies a folder however its path is spelled: the volume's serial
+// number and the folder's file index, as "serial.index"; empty when the folder
+// cannot be opened.
+std::wstring FolderIdentity(const std::wstring& folder) {
+  const unique_file handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return {};
+  const uint64_t index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return std::to_wstring(info.dwVolumeSerialNumber) + L"." + std::to_wstring(index);
+}
+
+}  // namespace
+
+// The identity of the file's folder and the file's name, lower-cased because
+// file names are not case-sensitive: one name for every spelling of the folder
+// (another drive letter, a share's path, a short name, a junction). Where the
+// folder cannot be opened, the file's full path instead, without backslashes,
+// which would name a folder of objects. A name too long for an object name
+// gives a hash of itself instead.
 std::wstring FileTurnName(const std::wstring& name) {
   const std::wstring prefix = L"Local\\Corvalin.FileTurn.";
   std::wstring path(GetFullPathNameW(name.c_str(), 0, nullptr, nullptr), L'\0');
   const DWORD length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
   if (length == 0 || length >= path.size()) path = name; else path.resize(length);
+  const std::wstring folder = PathFolder(path);
+  std::wstring turn = folder.empty() ? std::wstring() : FolderIdentity(folder);
   CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
-  std::replace(path.begin(), path.end(), L'\\', L'/');
-  if (prefix.size() + path.size() < MAX_PATH) return prefix + path;
+  if (turn.empty()) {
+    turn = path;
+    std::replace(turn.begin(), turn.end(), L'\\', L'/');
+  } else {
+    turn.append(L"/").append(path, folder.size());
+  }
+  if (prefix.size() + turn.size() < MAX_PATH) return prefix + turn;
   uint64_t hash = 14695981039346656037u;  // FNV-1a
-  for (wchar_t c : path) hash = (hash ^ c) * 1099511628211u;
+  for (wchar_t c : turn) hash = (hash ^ c) * 1099511628211u;
   return prefix + std::to_wstring(hash);
 }
+
+namespace {
 
 // Reads or writes every byte, in pieces a DWORD can count, or reports failure:
 // a full disk can accept fewer bytes than asked and still return success, so

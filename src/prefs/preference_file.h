@@ -23,10 +23,12 @@ struct preference_file {
 };
 
 // Runs of the tool that use the same file, for whichever IDE window, take turns
-// at it from Open to Close: a named mutex after the file's full path. A run
-// waits at most FileTurnTimeoutMs for it; when it does not come in time, or
-// cannot be had at all, the run goes on without it.
+// at it from Open to Close: a named mutex after the file, whatever the spelling
+// of its path (FileTurnName). A run waits at most FileTurnTimeoutMs for it;
+// when it does not come in time, or cannot be had at all, the run goes on
+// without it.
 constexpr DWORD FileTurnTimeoutMs = 5000;
+std::wstring FileTurnName(const std::wstring& name);
 
 // What Open gives: its result, and the end of the open. When the holder goes,
 // the file is closed (saved if changed), also after a failed open, which holds
