@@ -229,6 +229,7 @@ void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_
 }
 
 void ReleaseTurnAndReport() {
+  PreferenceFile::CloseWithoutSaving();
   ReleaseSwitchTurn();
   ReportFatalError();
 }

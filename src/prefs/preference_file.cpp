@@ -316,6 +316,12 @@ void Close() {
   Preferences.flags = 0;
 }
 
+void CloseWithoutSaving() {
+  Preferences.active = false;
+  Preferences.handle.reset();
+  Preferences.turn.reset();
+}
+
 const preference_file& State() { return Preferences; }
 
 }  // namespace PreferenceFile

@@ -54,6 +54,10 @@ int SelectGroup(std::wstring_view name);
 int64_t ReadInt(std::wstring_view key, int64_t fallback);
 void WriteInt(std::wstring_view key, int64_t value);
 void Close();
+// For a fault: gives up the file's turn and its handle without saving, since
+// the fault may have struck in the middle of a change. The rest of the record
+// stays as it is.
+void CloseWithoutSaving();
 
 // The record itself, for tests that look at the state.
 const preference_file& State();
