@@ -25,10 +25,9 @@ std::string HandlesFile(int groups) {
 }
 
 void OurCycle(const std::wstring& path, const std::wstring& group, int64_t value) {
-  PreferenceFile::Open(path, BlankLineBetweenGroups);
+  const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
   PreferenceFile::SelectGroup(group);
   PreferenceFile::WriteInt(L"MenuHandle", value);
-  PreferenceFile::Close();
 }
 
 void ProfileCycle(const std::wstring& path, const std::wstring& group, int64_t value) {
@@ -69,8 +68,7 @@ double ModelThroughput(const std::string& bytes, const std::string& last_group) 
     IniSelectGroup(document, last_group);
     IniWriteInt(document, "MenuHandle", rounds);
     size_t size = 0;
-    delete[] IniSavedBytes(document, BlankLineBetweenGroups, size);
-    FreeIniDocument(document);
+    IniSavedBytes(document, BlankLineBetweenGroups, size);
     ++rounds;
     elapsed = Seconds() - start;
   } while (elapsed < 0.5);

@@ -25,8 +25,8 @@ std::string NameFrom(const uint8_t*& p, const uint8_t* end) {
 }
 
 bool SameEntries(const ini_document& a, const ini_document& b) {
-  const ini_entry *e = a.first, *f = b.first;
-  for (; e && f; e = e->next, f = f->next) {
+  const ini_entry *e = a.first.get(), *f = b.first.get();
+  for (; e && f; e = e->next.get(), f = f->next.get()) {
     if (e->kind != f->kind || View(e->name) != View(f->name) || View(e->body) != View(f->body)) return false;
   }
   return !e && !f;
@@ -57,13 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The save's buffer has exactly the counted size: AddressSanitizer stops a
   // write past its end, and a shorter write leaves bytes that differ here.
   size_t saved_size = 0;
-  const std::unique_ptr<char[]> bytes(IniSavedBytes(document, flags, saved_size));
+  const std::unique_ptr<char[]> bytes = IniSavedBytes(document, flags, saved_size);
   if (!bytes || std::string_view(bytes.get(), saved_size) != saved) abort();
   ini_document again{};
   if (!ParseIniString(again, saved)) abort();
   if (!SameEntries(document, again)) abort();
   if (IniSaveString(again, flags) != saved) abort();
-  FreeIniDocument(again);
-  FreeIniDocument(document);
   return 0;
 }

@@ -31,12 +31,11 @@ std::string Repeat(const std::string& piece, size_t times) {
 
 // The menu handle "Handles.ini" keeps for the window, or -1.
 int64_t RecordedMenu(const std::wstring& file, HWND window) {
-  PreferenceFile::Open(file, BlankLineBetweenGroups);
+  const open_preference_file open = PreferenceFile::Open(file, BlankLineBetweenGroups);
   int64_t menu = -1;
   if (PreferenceFile::SelectGroup(std::to_wstring(reinterpret_cast<intptr_t>(window)))) {
     menu = PreferenceFile::ReadInt(L"MenuHandle", -1);
   }
-  PreferenceFile::Close();
   return menu;
 }
 

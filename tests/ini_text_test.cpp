@@ -11,7 +11,6 @@ const std::string Mark = "\xEF\xBB\xBF\r\n";
 struct parsed {
   ini_document document{};
   explicit parsed(std::string_view bytes) { EXPECT_TRUE(ParseIniString(document, bytes)); }
-  ~parsed() { FreeIniDocument(document); }
   std::string Saved(uint32_t flags = 0) const { return IniSaveString(document, flags); }
 };
 
@@ -119,7 +118,7 @@ TEST(IniText, FailedSelectionKeepsTheGroupButReadsFallBack) {
   IniSelectGroup(ini.document, "a");
   EXPECT_EQ(IniSelectGroup(ini.document, "missing"), 0);
   EXPECT_EQ(IniReadInt(ini.document, "k", 8), 8) << "while a group is missing";
-  EXPECT_EQ(ini.document.current_group, ini.document.first);
+  EXPECT_EQ(ini.document.current_group, ini.document.first.get());
   IniWriteInt(ini.document, "k", 2);  // creates the missing group at the end
   EXPECT_EQ(IniReadInt(ini.document, "k", 8), 2);
   EXPECT_EQ(ini.Saved(), Mark + "[a]\r\nk = 1\r\n[missing]\r\nk = 2\r\n");
@@ -178,7 +177,7 @@ TEST(IniText, GroupsAreFoundInFileOrderWhateverWasSelectedBefore) {
 TEST(IniText, EntriesAreListedInFileOrder) {
   parsed ini(Mark + "top = 0\r\n[a]\r\nk = 1\r\n\r\n; c\r\n[b]\r\nj = 2\r\n");
   std::string seen;
-  for (const ini_entry* e = ini.document.first; e; e = e->next) {
+  for (const ini_entry* e = ini.document.first.get(); e; e = e->next.get()) {
     seen.append(1, "hck"[static_cast<int>(e->kind)]).append(View(e->name)).append("/").append(View(e->body)).append(" ");
   }
   EXPECT_EQ(seen, "ktop/0 ha/ kk/1 c/c hb/ kj/2 ");

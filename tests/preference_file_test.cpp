@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "handle.h"
@@ -41,10 +40,9 @@ std::vector<std::wstring> FillDisk(const std::wstring& folder, bool and_its_inod
 }
 
 void RecordMenu(const std::wstring& path, const wchar_t* group, int64_t menu) {
-  PreferenceFile::Open(path, BlankLineBetweenGroups);
+  const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
   PreferenceFile::SelectGroup(group);
   PreferenceFile::WriteInt(L"MenuHandle", menu);
-  PreferenceFile::Close();
 }
 
 }  // namespace
@@ -54,27 +52,33 @@ void RecordMenu(const std::wstring& path, const wchar_t* group, int64_t menu) {
 TEST(PreferenceFile, FirstRunCreatesHandlesIniThenAddsASecondGroup) {
   scratch_folder folder;
   const std::wstring path = folder.path + L"Handles.ini";
-  EXPECT_EQ(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
-  EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 0);
-  EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 0);
-  PreferenceFile::Close();
+  {
+    const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
+    EXPECT_EQ(file.result, 0);
+    EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 0);
+    EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 0);
+  }
   EXPECT_FALSE(Exists(path));
 
-  EXPECT_EQ(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
-  EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 0);
-  PreferenceFile::WriteInt(L"MenuHandle", 5678);
-  EXPECT_FALSE(Exists(path)) << "nothing is written before Close";
-  PreferenceFile::Close();
+  {
+    const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
+    EXPECT_EQ(file.result, 0);
+    EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 0);
+    PreferenceFile::WriteInt(L"MenuHandle", 5678);
+    EXPECT_FALSE(Exists(path)) << "nothing is written before the close";
+  }
   EXPECT_EQ(ReadBytes(path), Mark + "[1234]\r\nMenuHandle = 5678\r\n");
 
   RecordMenu(path, L"987", 42);
   EXPECT_EQ(ReadBytes(path), Mark + "[1234]\r\nMenuHandle = 5678\r\n\r\n[987]\r\nMenuHandle = 42\r\n");
   EXPECT_EQ(TemporaryFiles(folder.path), 0) << "the temporary file was renamed into place";
 
-  EXPECT_NE(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
-  EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 1);
-  EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 5678);
-  PreferenceFile::Close();
+  {
+    const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
+    EXPECT_NE(file.result, 0);
+    EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 1);
+    EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), 5678);
+  }
   EXPECT_EQ(PreferenceFile::SelectGroup(L""), 0);
   EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 9), 9);
   PreferenceFile::WriteInt(L"MenuHandle", 1);
@@ -99,27 +103,22 @@ TEST(PreferenceFile, AFileOpenElsewhereIsReadOnlyHereOrNotOpened) {
     WriteBytes(path, original);
     unique_file other{CreateFileW(path.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr)};
     ASSERT_TRUE(other);
-    EXPECT_EQ(PreferenceFile::Open(path, BlankLineBetweenGroups) != 0, c.opens);
-    EXPECT_TRUE(PreferenceFile::State().read_only);
-    PreferenceFile::SelectGroup(L"1");
-    EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), c.opens ? 11 : 0);
-    PreferenceFile::WriteInt(L"MenuHandle", 99);
-    PreferenceFile::SelectGroup(L"2");
-    PreferenceFile::WriteInt(L"MenuHandle", 22);
-    PreferenceFile::Close();
+    {
+      const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
+      EXPECT_EQ(file.result != 0, c.opens);
+      EXPECT_TRUE(PreferenceFile::State().read_only);
+      PreferenceFile::SelectGroup(L"1");
+      EXPECT_EQ(PreferenceFile::ReadInt(L"MenuHandle", 0), c.opens ? 11 : 0);
+      PreferenceFile::WriteInt(L"MenuHandle", 99);
+      PreferenceFile::SelectGroup(L"2");
+      PreferenceFile::WriteInt(L"MenuHandle", 22);
+    }
     other.reset();
     EXPECT_EQ(ReadBytes(path), original);
   }
 }
 
 namespace {
-
-// The name of the turn that runs take at the file.
-std::wstring FileTurnOf(std::wstring path) {
-  CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
-  std::replace(path.begin(), path.end(), L'\\', L'/');
-  return L"Local\\Corvalin.FileTurn." + path;
-}
 
 struct turn_holder {
   HANDLE mutex;
@@ -145,7 +144,7 @@ DWORD WINAPI HoldTurn(void* context) {
 TEST(PreferenceFile, ARunGoesOnWhenTheFilesTurnCannotBeHad) {
   scratch_folder folder;
   const std::wstring path = folder.path + L"Handles.ini";
-  const std::wstring turn = FileTurnOf(path);
+  const std::wstring turn = FileTurnName(path);
   for (const bool held : {true, false}) {
     SCOPED_TRACE(held ? "held" : "abandoned");
     DeleteFileW(path.c_str());
@@ -177,11 +176,13 @@ TEST(PreferenceFile, AFileThatCannotBeReadWholeIsNotSavedOver) {
   WriteBytes(path, "x", size - 1);
   ASSERT_EQ(FileSize(path), size);
 
-  EXPECT_NE(PreferenceFile::Open(path, BlankLineBetweenGroups), 0);
-  EXPECT_TRUE(PreferenceFile::State().read_only) << "the content could not be read";
-  PreferenceFile::SelectGroup(L"2");
-  PreferenceFile::WriteInt(L"MenuHandle", 22);
-  PreferenceFile::Close();
+  {
+    const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
+    EXPECT_NE(file.result, 0);
+    EXPECT_TRUE(PreferenceFile::State().read_only) << "the content could not be read";
+    PreferenceFile::SelectGroup(L"2");
+    PreferenceFile::WriteInt(L"MenuHandle", 22);
+  }
   EXPECT_EQ(FileSize(path), size) << "not replaced by the one new group";
   EXPECT_EQ(TemporaryFiles(L"T:\\"), 0);
   DeleteFileW(path.c_str());
@@ -208,15 +209,16 @@ TEST(PreferenceFile, OnlyAChangedFileIsSavedAlsoWhenAnotherIsOpened) {
   const std::wstring latin = folder.path + L"latin.ini", plain = folder.path + L"plain.ini";
   WriteBytes(latin, "[Gr\xFC\xDF" "e]\nName = Jos\xE9\n");
   WriteBytes(plain, "k=1\n");
-  PreferenceFile::Open(latin, CompactSeparator);
-  EXPECT_EQ(PreferenceFile::SelectGroup(L"Gr\u00FC\u00DFe"), 1);
-  PreferenceFile::WriteInt(L"Count", 3);
-  PreferenceFile::Open(plain, 0);
-  EXPECT_EQ(ReadBytes(latin), Mark + "[Gr\xC3\xBC\xC3\x9F" "e]\r\nName=Jos\xC3\xA9\r\nCount=3\r\n");
-  EXPECT_EQ(PreferenceFile::ReadInt(L"k", 0), 1);
-  PreferenceFile::Open(folder.path + L"absent.ini", 0);
-  EXPECT_EQ(ReadBytes(plain), "k=1\n");
-  PreferenceFile::Close();
+  {
+    const open_preference_file first = PreferenceFile::Open(latin, CompactSeparator);
+    EXPECT_EQ(PreferenceFile::SelectGroup(L"Gr\u00FC\u00DFe"), 1);
+    PreferenceFile::WriteInt(L"Count", 3);
+    const open_preference_file second = PreferenceFile::Open(plain, 0);
+    EXPECT_EQ(ReadBytes(latin), Mark + "[Gr\xC3\xBC\xC3\x9F" "e]\r\nName=Jos\xC3\xA9\r\nCount=3\r\n");
+    EXPECT_EQ(PreferenceFile::ReadInt(L"k", 0), 1);
+    const open_preference_file third = PreferenceFile::Open(folder.path + L"absent.ini", 0);
+    EXPECT_EQ(ReadBytes(plain), "k=1\n");
+  }
   EXPECT_FALSE(Exists(folder.path + L"absent.ini"));
 }
 
@@ -231,10 +233,7 @@ TEST(PreferenceFile, AFailedSaveOnAFullDiskKeepsTheOriginal) {
   WriteBytes(path, original);
   ASSERT_EQ(ReadBytes(path), original);
   FillDisk(folder, false);  // the new content no longer fits beside the old
-  PreferenceFile::Open(path, BlankLineBetweenGroups);
-  PreferenceFile::SelectGroup(L"new");
-  PreferenceFile::WriteInt(L"MenuHandle", 1);
-  PreferenceFile::Close();
+  RecordMenu(path, L"new", 1);
   EXPECT_EQ(ReadBytes(path), original) << "the original stays byte for byte";
   EXPECT_EQ(TemporaryFiles(folder), 0) << "the temporary file is removed";
   RemoveTree(folder);

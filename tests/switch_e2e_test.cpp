@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "handle.h"
 #include "ide_fixture.h"
 
@@ -177,10 +179,29 @@ TEST_F(Overlapping, ADoublePressAgainAndAgain) {
   }
 }
 
+namespace {
+// The folder through drive Z:, which Wine links to the Unix root; empty where
+// there is no such spelling of it (not under Wine).
+std::wstring ThroughDriveZ(const std::wstring& folder) {
+  using unix_name_call = char*(CDECL*)(const wchar_t*);
+  const auto unix_name = reinterpret_cast<unix_name_call>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* unix_path = unix_name ? unix_name(folder.c_str()) : nullptr;
+  if (!unix_path) return {};
+  std::wstring path(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, unix_path, -1, nullptr, 0)), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, unix_path, -1, path.data(), static_cast<int>(path.size()));
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  path.pop_back();  // its null
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return L"Z:" + path;
+}
+}  // namespace
+
 // Two IDE windows, each of its own process, pressed at the same moment again
 // and again, sharing a Handles.ini of 100,000 groups of other windows: the runs
 // take turns at the file, so each entering press adds its window's group and
-// keeps every byte that was there.
+// keeps every byte that was there, also where the two name the file by two
+// spellings of one folder.
 TEST_F(Overlapping, TwoWindowsPressedTogetherKeepBothRecords) {
   held_process other;
   StartOtherIde(other);
@@ -192,12 +213,20 @@ TEST_F(Overlapping, TwoWindowsPressedTogetherKeepBothRecords) {
     seed += HandlesRecord(reinterpret_cast<HWND>(1000000000000 + group), reinterpret_cast<HMENU>(group));
   }
   const std::vector<HANDLE> parents = {nullptr, other.child.process.get()};
-  for (int press = 1; press <= 20; ++press) {
-    SCOPED_TRACE("press " + std::to_string(press));
+  // Presses 21 to 30, where there is a second spelling of the tool's folder
+  // (under Wine its path through drive Z:): the other window starts the tool
+  // by it, both from a folder without the tool.
+  const std::wstring through_z = ThroughDriveZ(folder.path);
+  const scratch_folder elsewhere;
+  for (int press = 1; press <= (through_z.empty() ? 20 : 30); ++press) {
+    const bool spelled_apart = press > 20;
+    SCOPED_TRACE("press " + std::to_string(press) + (spelled_apart ? ", through drive Z:" : ""));
+    const std::vector<std::wstring> tools = {tool, spelled_apart ? through_z + L"Corvalin.exe" : tool};
+    const run_options options = spelled_apart ? run_options{.folder = elsewhere.path} : InToolFolder();
     WriteBytes(folder.path + L"Handles.ini", seed);
     const std::string mine = HandlesRecord(w.main_window, GetMenu(w.main_window));
     const std::string others = HandlesRecord(other.main_window, GetMenu(other.main_window));
-    for (const process_run& run : RunProcessesAtOnce(tool, {TypeTwo, TypeTwo}, InToolFolder(), parents)) {
+    for (const process_run& run : RunProcessesAtOnce(tool, {TypeTwo, TypeTwo}, options, parents, tools)) {
       ASSERT_TRUE(Quietly(run));
     }
     ASSERT_EQ(State().style & WS_BORDER, 0);
@@ -208,7 +237,7 @@ TEST_F(Overlapping, TwoWindowsPressedTogetherKeepBothRecords) {
     EXPECT_TRUE(seed_kept && (added == "\r\n" + mine + "\r\n" + others || added == "\r\n" + others + "\r\n" + mine))
         << "seed kept " << seed_kept << ", this window's group added " << (added.find(mine) != std::string::npos)
         << ", the other's " << (added.find(others) != std::string::npos);
-    for (const process_run& run : RunProcessesAtOnce(tool, {TypeTwo, TypeTwo}, InToolFolder(), parents)) {
+    for (const process_run& run : RunProcessesAtOnce(tool, {TypeTwo, TypeTwo}, options, parents, tools)) {
       ASSERT_TRUE(Quietly(run));
     }
     ASSERT_NE(State().style & WS_BORDER, 0);

@@ -18,19 +18,17 @@ constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
 constexpr uintptr_t ShownBarsMark = 0x10, ToolBarShown = 1, FileTabBarShown = 2;
 
 void RecordMenuHandle(HWND main_window, HMENU menu) {
-  PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups);
+  const open_preference_file file = PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups);
   PreferenceFile::SelectGroup(HandleGroupName(main_window));
   PreferenceFile::WriteInt(MenuHandleKey, reinterpret_cast<intptr_t>(menu));
-  PreferenceFile::Close();
 }
 
 HMENU RecordedMenuHandle(HWND main_window) {
   intptr_t menu = 0;
-  if (PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups)) {
+  if (const open_preference_file file = PreferenceFile::Open(HandlesFile, BlankLineBetweenGroups)) {
     PreferenceFile::SelectGroup(HandleGroupName(main_window));
     menu = static_cast<intptr_t>(PreferenceFile::ReadInt(MenuHandleKey, 0));
   }
-  PreferenceFile::Close();  // also after a failed open: it ends the file's turn
   return reinterpret_cast<HMENU>(menu);
 }
 
@@ -300,6 +298,7 @@ void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_
 }
 
 void ReleaseTurnAndReport() {
+  PreferenceFile::CloseWithoutSaving();
   ReleaseSwitchTurn();
   ReportFatalError();
 }

@@ -72,5 +72,6 @@ void SwitchLayout(const ide_windows& windows, const std::wstring& layout_argumen
 // The switch inside its turn, when the IDE answers, within the time allowed.
 void SwitchLayoutGuarded(const ide_windows& windows, const std::wstring& layout_argument, stage_hook hook);
 // The run's report procedure: a fault on the thread that switches gives up its
-// turn first, so that later presses need not wait until the report is closed.
+// turns first (the file's, unsaved, and the window's), so that later presses
+// need not wait until the report is closed.
 void ReleaseTurnAndReport();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -13,10 +14,13 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Raw bytes sit at offset raw_size + 2 of a 2 * raw_size + 2 byte buffer, so the
-// Latin-1 expansion written from the start never overtakes the bytes still to read.
+// A file of raw_size bytes is read into a buffer of 2 * raw_size + 2 bytes, at
+// offset raw_size + 2, so that the Latin-1 expansion written from the start
+// never overtakes the bytes still to read.
+char* RawArea(char* buffer, size_t raw_size) { return buffer + raw_size + 2; }
+
 size_t DecodeLatin1InPlace(char* buffer, size_t raw_size) {
-  const unsigned char* in = reinterpret_cast<unsigned char*>(IniRawArea(buffer, raw_size));
+  const unsigned char* in = reinterpret_cast<unsigned char*>(RawArea(buffer, raw_size));
   size_t out = 0;
   for (size_t i = 0; i < raw_size; ++i) {
     unsigned char b = in[i];
@@ -65,27 +69,27 @@ void ParseLine(char* p, char* line_end, ini_entry& entry) {
 // Appends one entry per line of [p, end); blank lines and leading blanks are
 // skipped. False when memory for an entry cannot be had.
 bool ParseLines(ini_document& document, char* p, char* end) {
-  ini_entry** link = &document.first;
+  std::unique_ptr<ini_entry>* link = &document.first;
   for (;;) {
     while (p < end && (IsBlank(*p) || IsLineBreak(*p))) ++p;
     if (p == end) return true;
     char* line_end = p;
     while (line_end < end && !IsLineBreak(*line_end)) ++line_end;
-    ini_entry* entry = new (std::nothrow) ini_entry{};
-    if (!entry) return false;
-    ParseLine(p, line_end, *entry);
-    *link = entry;
-    link = &entry->next;
+    link->reset(new (std::nothrow) ini_entry{});
+    if (!*link) return false;
+    ParseLine(p, line_end, **link);
+    link = &(*link)->next;
     p = line_end;
   }
 }
 
 ini_entry* FirstOfCurrentGroup(const ini_document& document) {
-  return document.current_group ? document.current_group->next : document.first;
+  return (document.current_group ? document.current_group->next : document.first).get();
 }
 
 ini_entry* FindKey(const ini_document& document, std::string_view key) {
-  for (ini_entry* e = FirstOfCurrentGroup(document); e && e->kind != ini_entry_kind::group_header; e = e->next) {
+  for (ini_entry* e = FirstOfCurrentGroup(document); e && e->kind != ini_entry_kind::group_header;
+       e = e->next.get()) {
     if (e->kind == ini_entry_kind::key && IniNamesEqual(View(e->name), key)) return e;
   }
   return nullptr;
@@ -93,20 +97,19 @@ ini_entry* FindKey(const ini_document& document, std::string_view key) {
 
 // The link a new key of the current group goes into: after its last entry,
 // before the next header or at the end; for an empty leading section, first.
-ini_entry** EndOfCurrentGroup(ini_document& document) {
-  ini_entry** link = document.current_group ? &document.current_group->next : &document.first;
+std::unique_ptr<ini_entry>* EndOfCurrentGroup(ini_document& document) {
+  std::unique_ptr<ini_entry>* link = document.current_group ? &document.current_group->next : &document.first;
   while (*link && (*link)->kind != ini_entry_kind::group_header) link = &(*link)->next;
   return link;
 }
 
-void LinkAt(ini_entry** link, ini_entry* entry) {
-  entry->next = *link;
-  *link = entry;
+void LinkAt(std::unique_ptr<ini_entry>* link, std::unique_ptr<ini_entry> entry) {
+  entry->next = std::move(*link);
+  *link = std::move(entry);
 }
 
 void ForgetMissingGroup(ini_document& document) {
-  delete[] document.missing_group;
-  document.missing_group = nullptr;
+  document.missing_group.reset();
   document.missing_group_size = 0;
   document.group_missing = false;
 }
@@ -115,16 +118,15 @@ void ForgetMissingGroup(ini_document& document) {
 // the name's storage.
 bool CreateMissingGroup(ini_document& document) {
   if (!document.missing_group) return false;
-  ini_entry* header = new (std::nothrow) ini_entry{};
+  std::unique_ptr<ini_entry> header(new (std::nothrow) ini_entry{});
   if (!header) return false;
   header->kind = ini_entry_kind::group_header;
-  header->name = {document.missing_group, document.missing_group_size};
-  header->owned = document.missing_group;
-  ini_entry** link = &document.first;
+  header->name = {document.missing_group.get(), document.missing_group_size};
+  header->owned = std::move(document.missing_group);
+  document.current_group = header.get();
+  std::unique_ptr<ini_entry>* link = &document.first;
   while (*link) link = &(*link)->next;
-  LinkAt(link, header);
-  document.current_group = header;
-  document.missing_group = nullptr;  // now the header's
+  LinkAt(link, std::move(header));
   ForgetMissingGroup(document);
   return true;
 }
@@ -133,12 +135,11 @@ bool CreateMissingGroup(ini_document& document) {
 // found key) and the value: in place when the value fits, else in new storage.
 bool StoreKey(ini_entry& entry, std::string_view key, std::string_view value) {
   if (key.size() != entry.name.size || value.size() > entry.body.size) {
-    char* owned = new (std::nothrow) char[key.size() + value.size()];
+    std::unique_ptr<char[]> owned(new (std::nothrow) char[key.size() + value.size()]);
     if (!owned) return false;
-    delete[] entry.owned;
-    entry.owned = owned;
-    entry.name.data = owned;
-    entry.body.data = owned + key.size();
+    entry.owned = std::move(owned);
+    entry.name.data = entry.owned.get();
+    entry.body.data = entry.owned.get() + key.size();
   }
   entry.name.size = key.size();
   entry.body.size = value.size();
@@ -185,47 +186,33 @@ size_t WriteSaved(const ini_document& document, uint32_t flags, char* out) {
   save_output to{out, 0};
   Put(to, "\xEF\xBB\xBF\r\n");  // every file is saved with the mark
   bool first_header = true;
-  for (const ini_entry* e = document.first; e; e = e->next) PutEntry(to, *e, flags, first_header);
+  for (const ini_entry* e = document.first.get(); e; e = e->next.get()) PutEntry(to, *e, flags, first_header);
   return to.size;
 }
 
 }  // namespace
 
-char* AllocateIniBuffer(size_t raw_size) {
-  if (raw_size > (std::numeric_limits<size_t>::max() - 2) / 2) return nullptr;
-  return new (std::nothrow) char[2 * raw_size + 2];
-}
-
-char* IniRawArea(char* buffer, size_t raw_size) { return buffer + raw_size + 2; }
-
-bool ParseIniBuffer(ini_document& document, char* buffer, size_t raw_size) {
-  document.buffer = buffer;
-  char* raw = IniRawArea(buffer, raw_size);
+bool ParseIniFile(ini_document& document, size_t raw_size, ini_byte_reader read, void* source) {
+  document = {};
+  if (raw_size > (std::numeric_limits<size_t>::max() - 2) / 2) return false;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[2 * raw_size + 2]);
+  if (!buffer) return false;
+  char* raw = RawArea(buffer.get(), raw_size);
+  if (!read(source, raw, raw_size)) return false;
   const bool marked = raw_size >= 3 && std::memcmp(raw, "\xEF\xBB\xBF", 3) == 0;
-  char* text = marked ? raw + 3 : buffer;  // already UTF-8: parsed where it was read
-  size_t text_size = marked ? raw_size - 3 : DecodeLatin1InPlace(buffer, raw_size);
+  char* text = marked ? raw + 3 : buffer.get();  // already UTF-8: parsed where it was read
+  size_t text_size = marked ? raw_size - 3 : DecodeLatin1InPlace(buffer.get(), raw_size);
+  document.buffer = std::move(buffer);
   if (ParseLines(document, text, text + text_size)) return true;
-  FreeIniDocument(document);
+  document = {};
   return false;
 }
 
 bool ParseIniString(ini_document& document, std::string_view file_bytes) {
-  char* buffer = AllocateIniBuffer(file_bytes.size());
-  if (!buffer) return false;
-  std::copy(file_bytes.begin(), file_bytes.end(), IniRawArea(buffer, file_bytes.size()));
-  return ParseIniBuffer(document, buffer, file_bytes.size());
-}
-
-void FreeIniDocument(ini_document& document) {
-  for (ini_entry* e = document.first; e;) {
-    ini_entry* next = e->next;
-    delete[] e->owned;
-    delete e;
-    e = next;
-  }
-  delete[] document.buffer;
-  delete[] document.missing_group;
-  document = {};
+  const ini_byte_reader copy = [](void* source, char* into, size_t size) {
+    return static_cast<std::string_view*>(source)->copy(into, size) == size;
+  };
+  return ParseIniFile(document, file_bytes.size(), copy, &file_bytes);
 }
 
 bool IniNamesEqual(std::string_view a, std::string_view b) {
@@ -239,16 +226,16 @@ int IniSelectGroup(ini_document& document, std::string_view name) {
     document.current_group = nullptr;
     return 1;
   }
-  for (ini_entry* e = document.first; e; e = e->next) {
+  for (ini_entry* e = document.first.get(); e; e = e->next.get()) {
     if (e->kind == ini_entry_kind::group_header && IniNamesEqual(View(e->name), name)) {
       document.current_group = e;
       return 1;
     }
   }
   document.group_missing = true;
-  document.missing_group = new (std::nothrow) char[name.size()];
+  document.missing_group.reset(new (std::nothrow) char[name.size()]);
   if (document.missing_group) {
-    std::copy(name.begin(), name.end(), document.missing_group);
+    std::copy(name.begin(), name.end(), document.missing_group.get());
     document.missing_group_size = name.size();
   }
   return 0;
@@ -286,14 +273,11 @@ bool IniWriteText(ini_document& document, std::string_view key, std::string_view
   if (ini_entry* entry = FindKey(document, key)) {
     if (!StoreKey(*entry, key, value)) return false;
   } else {
-    ini_entry* created = new (std::nothrow) ini_entry{};
+    std::unique_ptr<ini_entry> created(new (std::nothrow) ini_entry{});
     if (!created) return false;
     created->kind = ini_entry_kind::key;
-    if (!StoreKey(*created, key, value)) {
-      delete created;
-      return false;
-    }
-    LinkAt(EndOfCurrentGroup(document), created);
+    if (!StoreKey(*created, key, value)) return false;
+    LinkAt(EndOfCurrentGroup(document), std::move(created));
   }
   document.changed = true;
   return true;
@@ -305,10 +289,10 @@ bool IniWriteInt(ini_document& document, std::string_view key, int64_t value) {
   return IniWriteText(document, key, std::string_view(digits, static_cast<size_t>(end.ptr - digits)));
 }
 
-char* IniSavedBytes(const ini_document& document, uint32_t flags, size_t& size) {
+std::unique_ptr<char[]> IniSavedBytes(const ini_document& document, uint32_t flags, size_t& size) {
   size = WriteSaved(document, flags, nullptr);
-  char* bytes = new (std::nothrow) char[size];
-  if (bytes) WriteSaved(document, flags, bytes);
+  std::unique_ptr<char[]> bytes(new (std::nothrow) char[size]);
+  if (bytes) WriteSaved(document, flags, bytes.get());
   return bytes;
 }
 

@@ -23,21 +23,48 @@ unique_file OpenExisting(const std::wstring& path, DWORD access, DWORD share) {
   return unique_file(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The name of the turn at a file: its full path, lower-cased because file names
-// are not case-sensitive, without backslashes, which would name a folder of
-// objects. A path too long for an object name gives a hash of itself instead.
+// What identifies a folder however its path is spelled: the volume's serial
+// number and the folder's file index, as "serial.index"; empty when the folder
+// cannot be opened.
+std::wstring FolderIdentity(const std::wstring& folder) {
+  const unique_file handle(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return {};
+  const uint64_t index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return std::to_wstring(info.dwVolumeSerialNumber) + L"." + std::to_wstring(index);
+}
+
+}  // namespace
+
+// The identity of the file's folder and the file's name, lower-cased because
+// file names are not case-sensitive: one name for every spelling of the folder
+// (another drive letter, a share's path, a short name, a junction). Where the
+// folder cannot be opened, the file's full path instead, without backslashes,
+// which would name a folder of objects. A name too long for an object name
+// gives a hash of itself instead.
 std::wstring FileTurnName(const std::wstring& name) {
   const std::wstring prefix = L"Local\\Corvalin.FileTurn.";
   std::wstring path(GetFullPathNameW(name.c_str(), 0, nullptr, nullptr), L'\0');
   const DWORD length = GetFullPathNameW(name.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
   if (length == 0 || length >= path.size()) path = name; else path.resize(length);
+  const std::wstring folder = PathFolder(path);
+  std::wstring turn = folder.empty() ? std::wstring() : FolderIdentity(folder);
   CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
-  std::replace(path.begin(), path.end(), L'\\', L'/');
-  if (prefix.size() + path.size() < MAX_PATH) return prefix + path;
+  if (turn.empty()) {
+    turn = path;
+    std::replace(turn.begin(), turn.end(), L'\\', L'/');
+  } else {
+    turn.append(L"/").append(path, folder.size());
+  }
+  if (prefix.size() + turn.size() < MAX_PATH) return prefix + turn;
   uint64_t hash = 14695981039346656037u;  // FNV-1a
-  for (wchar_t c : path) hash = (hash ^ c) * 1099511628211u;
+  for (wchar_t c : turn) hash = (hash ^ c) * 1099511628211u;
   return prefix + std::to_wstring(hash);
 }
+
+namespace {
 
 // Reads or writes every byte, in pieces a DWORD can count, or reports failure:
 // a full disk can accept fewer bytes than asked and still return success, so
@@ -91,14 +118,10 @@ bool LoadDocument(HANDLE file) {
       static_cast<uint64_t>(size.QuadPart) > std::numeric_limits<size_t>::max()) {
     return false;
   }
-  size_t raw_size = static_cast<size_t>(size.QuadPart);
-  char* buffer = AllocateIniBuffer(raw_size);
-  if (!buffer) return false;
-  if (!TransferAll(ReadFile, file, IniRawArea(buffer, raw_size), raw_size)) {
-    delete[] buffer;
-    return false;
-  }
-  return ParseIniBuffer(Preferences.document, buffer, raw_size);
+  const ini_byte_reader read = [](void* source, char* into, size_t bytes) {
+    return TransferAll(ReadFile, static_cast<HANDLE>(source), into, bytes);
+  };
+  return ParseIniFile(Preferences.document, static_cast<size_t>(size.QuadPart), read, file);
 }
 
 // The path of the file itself, where the name it was opened under may be a
@@ -221,7 +244,7 @@ void Save() {
   if (!Preferences.document.changed) return;
   if (Preferences.handle && Preferences.read_only) return;  // changes of a read-only open are dropped
   size_t size = 0;
-  std::unique_ptr<char[]> bytes(IniSavedBytes(Preferences.document, Preferences.flags, size));
+  const std::unique_ptr<char[]> bytes = IniSavedBytes(Preferences.document, Preferences.flags, size);
   if (!bytes) return;
   // A file that holds these bytes already is not written again: every entering
   // run of one window writes the same record.
@@ -233,12 +256,8 @@ void Save() {
   Preferences.document.changed = false;
 }
 
-}  // namespace
-
-namespace PreferenceFile {
-
-intptr_t Open(std::wstring_view name, uint32_t flags) {
-  Close();
+intptr_t OpenFile(std::wstring_view name, uint32_t flags) {
+  PreferenceFile::Close();
   Preferences.kept_path.assign(name);
   // Without the turn the run goes on as if it were alone: the record is not
   // worth a hung or skipped switch.
@@ -260,6 +279,16 @@ intptr_t Open(std::wstring_view name, uint32_t flags) {
   return reinterpret_cast<intptr_t>(Preferences.handle.get());
 }
 
+}  // namespace
+
+open_preference_file::~open_preference_file() { PreferenceFile::Close(); }
+
+namespace PreferenceFile {
+
+open_preference_file Open(std::wstring_view name, uint32_t flags) {
+  return open_preference_file(OpenFile(name, flags));
+}
+
 int SelectGroup(std::wstring_view name) {
   if (!Preferences.active) return 0;
   return IniSelectGroup(Preferences.document, Utf8FromWide(name));
@@ -279,12 +308,18 @@ void Close() {
   if (Preferences.active) Save();
   Preferences.handle.reset();
   Preferences.turn.reset();  // after the close: the next run opens the file for writing
-  FreeIniDocument(Preferences.document);
+  Preferences.document = {};
   Preferences.kept_path.clear();
   Preferences.kept_path.shrink_to_fit();
   Preferences.active = false;
   Preferences.read_only = false;
   Preferences.flags = 0;
+}
+
+void CloseWithoutSaving() {
+  Preferences.active = false;
+  Preferences.handle.reset();
+  Preferences.turn.reset();
 }
 
 const preference_file& State() { return Preferences; }

@@ -128,13 +128,16 @@ child_process StartChild(const std::wstring& exe, const std::wstring& arguments,
 }
 
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
-                                             const run_options& options, std::vector<HANDLE> parents) {
+                                             const run_options& options, std::vector<HANDLE> parents,
+                                             std::vector<std::wstring> exes) {
   std::vector<process_run> runs(arguments.size());
   std::vector<child_process> children(arguments.size());
   std::wstring environment = EnvironmentBlock(options);
   parents.resize(arguments.size());
+  exes.resize(arguments.size());
   for (size_t i = 0; i < arguments.size(); ++i) {
-    children[i] = StartChild(exe, arguments[i], CREATE_SUSPENDED, options.folder, parents[i], environment.data());
+    const std::wstring& program = exes[i].empty() ? exe : exes[i];
+    children[i] = StartChild(program, arguments[i], CREATE_SUSPENDED, options.folder, parents[i], environment.data());
     runs[i].started = static_cast<bool>(children[i].process);
     runs[i].process_id = children[i].id;
   }

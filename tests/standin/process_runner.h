@@ -63,9 +63,10 @@ process_run RunProcess(const std::wstring& exe, const std::wstring& arguments, c
 // One run of `exe` for each entry of `arguments`, all started together (made
 // suspended, then let go at once) and waited for together. Run i is made the
 // child of `parents[i]` where that is given (another IDE starting it), else of
-// this process.
+// this process, and starts `exes[i]` instead of `exe` where that is given.
 std::vector<process_run> RunProcessesAtOnce(const std::wstring& exe, const std::vector<std::wstring>& arguments,
-                                             const run_options& options = {}, std::vector<HANDLE> parents = {});
+                                             const run_options& options = {}, std::vector<HANDLE> parents = {},
+                                             std::vector<std::wstring> exes = {});
 // The same for one child made suspended with StartChild; it stays the caller's.
 process_run ResumeAndWait(const child_process& suspended, const run_options& options = {});
 
