@@ -466,30 +466,23 @@ void StopStandinIde(standin_ide* ide) {
 
 // The event, then whatever it posted.
 void IdeDoes(standin_ide* ide, ide_event event) {
-  std::pair<standin_ide*, ide_event> doing{ide, event};
-  RunOnIdeThread(ide, [](void* context) {
-    auto [i, what] = *static_cast<std::pair<standin_ide*, ide_event>*>(context);
-    HandleIdeEvent(*i, what);
+  OnIdeThread(ide, [ide, event] {
+    HandleIdeEvent(*ide, event);
     HandlePendingMessages();
-  }, &doing);
+  });
 }
 
 void PauseAtNextStyleChange(standin_ide* ide, DWORD milliseconds) {
-  std::pair<standin_ide*, DWORD> pause{ide, milliseconds};
-  RunOnIdeThread(ide, [](void* context) {
-    auto [i, ms] = *static_cast<std::pair<standin_ide*, DWORD>*>(context);
-    i->pause_at_next_style_change_ms = ms;
-  }, &pause);
+  OnIdeThread(ide, [ide, milliseconds] { ide->pause_at_next_style_change_ms = milliseconds; });
 }
 
 remembered_window RememberedWindow(standin_ide* ide) {
-  std::pair<standin_ide*, remembered_window> read{ide, {}};
-  RunOnIdeThread(ide, [](void* context) {
-    auto& [i, remembered] = *static_cast<std::pair<standin_ide*, remembered_window>*>(context);
+  remembered_window remembered{};
+  OnIdeThread(ide, [ide, &remembered] {
     HandlePendingMessages();
-    remembered = i->remembered;
-  }, &read);
-  return read.second;
+    remembered = ide->remembered;
+  });
+  return remembered;
 }
 
 RECT SeenPart(HWND control) {
@@ -513,13 +506,6 @@ RECT SeenPart(HWND control) {
   }
   if (!IsWindowVisible(control)) SetRectEmpty(&seen);
   return seen;
-}
-
-RECT FirstTabHeader(HWND tab_control) {
-  RECT header{};
-  SendMessageW(tab_control, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&header));
-  MapWindowPoints(tab_control, nullptr, reinterpret_cast<POINT*>(&header), 2);
-  return header;
 }
 
 ide_state ReadIdeState(const ide_window_set& w) {
@@ -567,7 +553,7 @@ process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wst
     if (setting.hide_editor) ShowWindow(window, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
     else EnableWindow(window, TRUE);
   };
-  RunOnIdeThread(ide, [](void* context) { (*static_cast<decltype(wait)*>(context))(); }, &wait);
+  OnIdeThread(ide, wait);
   return run;
 }
 

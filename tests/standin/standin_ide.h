@@ -48,6 +48,10 @@ standin_ide* StartStandinIde(const ide_options& options);
 const ide_window_set& WindowsOf(const standin_ide* ide);
 // Runs `action` on the IDE's own thread and waits for it.
 void RunOnIdeThread(standin_ide* ide, void (*action)(void* context), void* context);
+template <typename Action>
+void OnIdeThread(standin_ide* ide, Action action) {
+  RunOnIdeThread(ide, [](void* context) { (*static_cast<Action*>(context))(); }, &action);
+}
 // The IDE's thread stops handling messages for `milliseconds`, from now.
 void PauseIde(standin_ide* ide, DWORD milliseconds);
 void StopStandinIde(standin_ide* ide);
@@ -108,8 +112,6 @@ std::wstring DescribeIdeState(const ide_state& state);
 // by every parent's client area, the top-level window's region and the screen;
 // empty when it or a parent is hidden.
 RECT SeenPart(HWND control);
-// The screen rectangle of the tab control's first tab header.
-RECT FirstTabHeader(HWND tab_control);
 // Logical pixels in physical ones at the system's display scale.
 int Scaled(int logical);
 // The height the IDE measured for the menu bar at start, which its layout
