@@ -25,11 +25,11 @@ TEST_F(Environment, AStartFolderHoldingCorvalinExeStaysTheWorkingFolder) {
   StartIde();
   scratch_folder with_file, with_folder;
   WriteBytes(with_file.path + L"Corvalin.exe", "not the tool");
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", with_file.path)));
+  ASSERT_TRUE(Quietly(RunTool(TypeTwo, {.folder = with_file.path})));
   EXPECT_TRUE(Exists(with_file.path + L"Handles.ini"));
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", with_file.path)));  // back to normal
+  ASSERT_TRUE(Quietly(RunTool(TypeTwo, {.folder = with_file.path})));  // back to normal
   CreateDirectoryW((with_folder.path + L"Corvalin.exe").c_str(), nullptr);
-  ASSERT_TRUE(Quietly(RunTool(L"/fullscreentype=2", with_folder.path))) << "a folder of that name counts as present";
+  ASSERT_TRUE(Quietly(RunTool(TypeTwo, {.folder = with_folder.path}))) << "a folder of that name counts as present";
   EXPECT_TRUE(Exists(with_folder.path + L"Handles.ini"));
   EXPECT_FALSE(Exists(folder.path + L"Handles.ini"));
 }

@@ -13,15 +13,13 @@
 #include "fault/os_names.h"
 
 void FaultUnderCleanups();  // in a file built with C++ exceptions
+int* volatile Nowhere = reinterpret_cast<int*>(0x1F40);
 
 namespace {
 
-int* volatile Nowhere = reinterpret_cast<int*>(0x1F40);
 volatile int Zero = 0;
 
 void __attribute__((noinline)) WriteThroughInvalidPointer() { *Nowhere = 1; }
-
-void FaultingReport() { WriteThroughInvalidPointer(); }
 
 // More frames than the handler walks before it stops looking for one of its own.
 int __attribute__((noinline)) FaultFramesDeep(int depth) {
@@ -54,7 +52,7 @@ void __attribute__((noinline)) FaultUnderOwnHandler(int depth) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::wstring mode = FirstArgument(GetCommandLineW());
   FillOsNameTable();
-  InstallFaultHandler(mode == L"fault-in-report" ? FaultingReport : ReportFatalError,
+  InstallFaultHandler(mode == L"fault-in-report" ? WriteThroughInvalidPointer : ReportFatalError,
                       reinterpret_cast<const void*>(&wWinMain));
   if (mode != L"before-data-directory") SelectDataDirectory();
   if (mode == L"write" || mode == L"fault-in-report" || mode == L"before-data-directory") WriteThroughInvalidPointer();

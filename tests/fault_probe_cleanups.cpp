@@ -2,9 +2,7 @@
 // above a processor fault: the fault is still reported.
 #include <string>
 
-namespace {
-int* volatile Nowhere = reinterpret_cast<int*>(0x1F40);
-}
+extern int* volatile Nowhere;  // fault_probe.cpp's address that holds no code
 
 void __attribute__((noinline)) FaultUnderCleanups() {
   std::string held(100, 'x');  // destroyed on unwinding: a cleanup in this frame

@@ -32,11 +32,8 @@ std::string Repeat(const std::string& piece, size_t times) {
 // The menu handle "Handles.ini" keeps for the window, or -1.
 int64_t RecordedMenu(const std::wstring& file, HWND window) {
   const open_preference_file open = PreferenceFile::Open(file, BlankLineBetweenGroups);
-  int64_t menu = -1;
-  if (PreferenceFile::SelectGroup(std::to_wstring(reinterpret_cast<intptr_t>(window)))) {
-    menu = PreferenceFile::ReadInt(L"MenuHandle", -1);
-  }
-  return menu;
+  PreferenceFile::SelectGroup(std::to_wstring(reinterpret_cast<intptr_t>(window)));
+  return PreferenceFile::ReadInt(L"MenuHandle", -1);  // without the group: -1
 }
 
 }  // namespace
@@ -52,7 +49,7 @@ class Hostile : public WithStandinIde {
   // A run that ended quietly and brought the normal layout back.
   ::testing::AssertionResult SwitchesBack(const std::wstring& arguments, const run_options& options) {
     const ::testing::AssertionResult quietly = Quietly(RunTool(arguments, options));
-    return quietly ? BackToNormal() : quietly;
+    return quietly ? BackToNormal(WindowsOf(ide)) : quietly;
   }
 };
 // Times measured against an IDE that stops answering: these run alone, so that they hold.
@@ -255,7 +252,7 @@ TEST_F(HostileSerial, APressWhoseTurnComesLateFinishesItsSwitch) {
   for (const process_run& run : RunProcessesAtOnce(tool, presses, InToolFolder())) {
     EXPECT_TRUE(Quietly(run));
   }
-  EXPECT_TRUE(BackToNormal());
+  EXPECT_TRUE(BackToNormal(WindowsOf(ide)));
 }
 
 namespace {

@@ -59,20 +59,18 @@ struct held_process {
   HWND main_window = nullptr;
 };
 
-inline BOOL CALLBACK FindIdeOf(HWND window, LPARAM parameter) {
-  auto& held = *reinterpret_cast<held_process*>(parameter);
-  if (!IsVisibleWindowOf(window, held.child.id, L"WindowClass_2")) return TRUE;
-  held.main_window = window;
-  return FALSE;
-}
-
 // Waits until its window is up, unless made suspended.
 inline void StartOtherIde(held_process& held, DWORD flags = 0) {
   held.child = StartChild(BuiltProgram(L"standin_ide.exe"), L"hold", flags);
   ASSERT_TRUE(held.child.process);
   if (flags & CREATE_SUSPENDED) return;
   for (ULONGLONG deadline = GetTickCount64() + 20000; !held.main_window && GetTickCount64() < deadline;) {
-    EnumWindows(FindIdeOf, reinterpret_cast<LPARAM>(&held));
+    EnumWindows([](HWND window, LPARAM parameter) {
+      auto& found = *reinterpret_cast<held_process*>(parameter);
+      if (!IsVisibleWindowOf(window, found.child.id, L"WindowClass_2")) return TRUE;
+      found.main_window = window;
+      return FALSE;
+    }, reinterpret_cast<LPARAM>(&held));
     if (!held.main_window) Sleep(10);
   }
   ASSERT_NE(held.main_window, nullptr);
@@ -102,11 +100,7 @@ class WithStandinIde : public ::testing::Test {
     last_run_trace = RelayTraceMark();
     return RunProcess(tool, arguments, options);
   }
-  process_run RunTool(const std::wstring& arguments, const std::wstring& start_folder = {}) {
-    run_options options = InToolFolder();
-    if (!start_folder.empty()) options.folder = start_folder;
-    return RunTool(arguments, options);
-  }
+  process_run RunTool(const std::wstring& arguments) { return RunTool(arguments, InToolFolder()); }
   ide_state State() const { return ReadIdeState(WindowsOf(ide)); }
   std::string HandlesIni() const { return ReadBytes(folder.path + L"Handles.ini"); }
 
@@ -126,13 +120,11 @@ class WithStandinIde : public ::testing::Test {
     return ::testing::AssertionFailure() << "SetMenu(" << calls.back().window << ", " << calls.back().menu
                                          << "), not the menu " << w.menu;
   }
-  ::testing::AssertionResult HandedBackMenu() const { return HandedBackMenu(WindowsOf(ide)); }
   // The window `w` in the normal layout after a leaving run that HandedBackMenu.
   ::testing::AssertionResult BackToNormal(const ide_window_set& w) const {
     const ::testing::AssertionResult layout = NormalLayout(ReadIdeState(w));
     return layout ? HandedBackMenu(w) : layout;
   }
-  ::testing::AssertionResult BackToNormal() const { return BackToNormal(WindowsOf(ide)); }
 };
 
 // A run that ended by itself with exit code 0 and showed no box.

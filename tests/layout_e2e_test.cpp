@@ -31,10 +31,6 @@ RECT ClientOnScreen(HWND window) {
   return r;
 }
 
-std::string Describe(const RECT& r) {
-  return (std::ostringstream() << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")").str();
-}
-
 std::string Describe(const remembered_window& r) {
   return (std::ostringstream() << "(" << r.x << ", " << r.y << ") " << r.width << "x" << r.height).str();
 }
@@ -66,7 +62,7 @@ std::vector<RECT> Monitors() {
     SetRectRgn(part, under.left, under.top, under.right, under.bottom);
     CombineRgn(part, part, shown, is_own ? RGN_DIFF : RGN_AND);
     if (GetRgnBox(part, &box) == NULLREGION) continue;
-    fault = (is_own ? "cut out of its monitor: " : "shown on another monitor: ") + Describe(box);
+    fault = (is_own ? "cut out of its monitor: " : "shown on another monitor: ") + Narrow(Describe(box));
   }
   DeleteObject(part);
   DeleteObject(shown);
@@ -266,17 +262,14 @@ TEST_F(Layouts, NoPressLosesToTheQueuedSizeEvent) {
     IdeDoes(ide, ide_event::settled);
     const ide_state normal = State();  // under Wine, without the menu it cannot attach again
     const entered e{one, true, WidestBarePiece(w), BarHeight(w)};
-    int lost = 0;
     for (int press = 0; press < 100; press += 2) {
       ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
       const ::testing::AssertionResult in = FullscreenSeen(w, e);
       ASSERT_TRUE(Quietly(Press(one ? TypeOne : TypeTwo)));
       IdeDoes(ide, ide_event::settled);
       const ::testing::AssertionResult out = BackAsBefore(normal, State(), w.main_window);
-      if (!in || !out) ADD_FAILURE() << "press " << press << ": " << (in ? out : in).message();
-      lost += !in + !out;
+      if (!in || !out) ADD_FAILURE() << "press " << press << " lost to the size event: " << (in ? out : in).message();
     }
-    EXPECT_EQ(lost, 0) << "presses whose layout the IDE's size event undid";
   }
 }
 
@@ -295,8 +288,7 @@ TEST_F(Layouts, TheIdeRebuildsItsMenuInFullscreen) {
   for (const set_menu_call& call : SetMenuCallsSince(last_run_trace)) EXPECT_NE(call.menu, first);
   EXPECT_TRUE(NormalLayout(State()));
   ASSERT_TRUE(Quietly(Press(TypeOne)));
-  EXPECT_NE(HandlesIni().find("MenuHandle = " + std::to_string(reinterpret_cast<intptr_t>(rebuilt)) + "\r\n"),
-            std::string::npos);
+  EXPECT_NE(HandlesIni().find(HandlesRecord(w.main_window, rebuilt)), std::string::npos);
   ASSERT_TRUE(Quietly(Press(TypeOne)));
   EXPECT_TRUE(HandedBackMenu(w)) << "the new menu";
 }
@@ -334,7 +326,7 @@ TEST_F(Layouts, OnEachMonitor) {
   const std::vector<RECT> monitors = Monitors();
   if (monitors.size() < 2) GTEST_SKIP() << "one monitor";
   for (const RECT& m : monitors) {
-    SCOPED_TRACE("the monitor at " + Describe(m));
+    SCOPED_TRACE("the monitor at " + Narrow(Describe(m)));
     const ide_window_set& w = RestartIde({.normal_bounds = {m.left + 60, m.top + 40, m.left + 660, m.top + 440}});
     const ide_state before = State();
     entered e{true, true, WidestBarePiece(w)};

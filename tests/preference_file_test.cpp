@@ -14,10 +14,9 @@ const std::string Mark = "\xEF\xBB\xBF\r\n";
 // text holds at least `size` bytes.
 std::string GroupsOf(size_t size) {
   std::string text = Mark;
-  for (int group = 0; text.size() < size; ++group) {
+  for (intptr_t group = 0; text.size() < size; ++group) {
     if (group > 0) text.append("\r\n");
-    text.append("[").append(std::to_string(group)).append("]\r\nMenuHandle = ");
-    text.append(std::to_string(group * 7)).append("\r\n");
+    text.append(HandlesRecord(reinterpret_cast<HWND>(group), reinterpret_cast<HMENU>(group * 7)));
   }
   return text;
 }
@@ -62,8 +61,7 @@ TEST(PreferenceFile, FirstRunCreatesHandlesIniThenAddsASecondGroup) {
 
   {
     const open_preference_file file = PreferenceFile::Open(path, BlankLineBetweenGroups);
-    EXPECT_EQ(file.result, 0);
-    EXPECT_EQ(PreferenceFile::SelectGroup(L"1234"), 0);
+    PreferenceFile::SelectGroup(L"1234");
     PreferenceFile::WriteInt(L"MenuHandle", 5678);
     EXPECT_FALSE(Exists(path)) << "nothing is written before the close";
   }
@@ -123,17 +121,14 @@ namespace {
 struct turn_holder {
   HANDLE mutex;
   HANDLE taken;  // signalled once the thread has the turn
-  HANDLE end;    // signalled: give the turn up; none: end while holding it (abandoned)
+  HANDLE end;    // signalled: the thread ends, holding the turn (abandoned)
 };
 
 DWORD WINAPI HoldTurn(void* context) {
   const auto* holder = static_cast<turn_holder*>(context);
   WaitForSingleObject(holder->mutex, INFINITE);
   SetEvent(holder->taken);
-  if (holder->end) {
-    WaitForSingleObject(holder->end, INFINITE);
-    ReleaseMutex(holder->mutex);
-  }
+  WaitForSingleObject(holder->end, INFINITE);
   return 0;
 }
 
@@ -149,8 +144,8 @@ TEST(PreferenceFile, ARunGoesOnWhenTheFilesTurnCannotBeHad) {
     SCOPED_TRACE(held ? "held" : "abandoned");
     DeleteFileW(path.c_str());
     unique_handle mutex{CreateMutexW(nullptr, FALSE, turn.c_str())};
-    unique_handle taken{CreateEventW(nullptr, TRUE, FALSE, nullptr)}, end{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    turn_holder holder{mutex.get(), taken.get(), held ? end.get() : nullptr};
+    unique_handle taken{CreateEventW(nullptr, TRUE, FALSE, nullptr)}, end{CreateEventW(nullptr, TRUE, !held, nullptr)};
+    turn_holder holder{mutex.get(), taken.get(), end.get()};
     unique_handle thread{CreateThread(nullptr, 0, HoldTurn, &holder, 0, nullptr)};
     WaitForSingleObject(held ? taken.get() : thread.get(), INFINITE);
     const ULONGLONG start = GetTickCount64();

@@ -1,8 +1,8 @@
 #include "test_support.h"
 
 #include <algorithm>
-#include <vector>
 
+#include "environment/environment.h"
 #include "fault/error_log.h"
 #include "handle.h"
 
@@ -35,9 +35,7 @@ std::string ReadBytes(const std::wstring& path, int64_t offset, size_t most) {
   const unique_file file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, 0, nullptr)};
   if (!file) return "<missing>";
-  LARGE_INTEGER at{};
-  at.QuadPart = offset;
-  SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN);
+  SetFilePointerEx(file.get(), LARGE_INTEGER{.QuadPart = offset}, nullptr, FILE_BEGIN);
   std::string bytes;
   char chunk[65536];
   DWORD read = 0;
@@ -51,9 +49,7 @@ std::string ReadBytes(const std::wstring& path, int64_t offset, size_t most) {
 void WriteBytes(const std::wstring& path, const std::string& bytes, int64_t at) {
   const unique_file file{
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, at < 0 ? CREATE_ALWAYS : OPEN_ALWAYS, 0, nullptr)};
-  LARGE_INTEGER offset{};
-  offset.QuadPart = at;
-  if (at >= 0) SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN);
+  if (at >= 0) SetFilePointerEx(file.get(), LARGE_INTEGER{.QuadPart = at}, nullptr, FILE_BEGIN);
   DWORD written = 0;
   WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
@@ -76,12 +72,7 @@ void FaultNewThreadIn(HANDLE process) {
                                                  nullptr, 0, nullptr)};
 }
 
-std::wstring BuiltProgram(const std::wstring& name) {
-  std::vector<wchar_t> self(32768);
-  GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-  std::wstring path(self.data());
-  return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
-}
+std::wstring BuiltProgram(const std::wstring& name) { return PathFolder(ExecutablePath()) + name; }
 
 std::wstring InstallTool(const std::wstring& folder, const std::wstring& name) {
   std::wstring target = folder + name;

@@ -18,8 +18,7 @@ std::wstring RelayTraceFile() {
 }
 
 uint64_t RelayTraceMark() {
-  const std::wstring file = RelayTraceFile();
-  const int64_t size = file.empty() ? -1 : FileSize(file);
+  const int64_t size = FileSize(RelayTraceFile());  // no trace: -1
   return size < 0 ? 0 : static_cast<uint64_t>(size);
 }
 
@@ -27,9 +26,7 @@ uint64_t RelayTraceMark() {
 // process id, thread id, then the window and the menu, all hexadecimal.
 std::vector<set_menu_call> SetMenuCallsSince(uint64_t mark) {
   std::vector<set_menu_call> calls;
-  const std::wstring file = RelayTraceFile();
-  if (file.empty()) return calls;
-  const std::string trace = ReadBytes(file);
+  const std::string trace = ReadBytes(RelayTraceFile());  // no trace: "<missing>", which holds no call
   if (mark > trace.size()) return calls;
   const char* const call = ":Call user32.SetMenu(";
   for (size_t at = trace.find(call, mark); at != std::string::npos; at = trace.find(call, at + 1)) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/switch.h"
+#include "environment/environment.h"
 #include "handle.h"
 
 struct standin_ide {
@@ -41,8 +42,7 @@ constexpr int SplitterBar = 6;
 constexpr UINT PlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE;
 
 struct ide_action {
-  void (*action)(void*);
-  void* context;
+  const std::function<void()>* action;
   HANDLE done;
 };
 
@@ -311,11 +311,8 @@ void MakeWindows(standin_ide& ide) {
   for (HWND window : {w.splitter, w.log_splitter}) {
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ide));
   }
-  RECT tool_bar{}, status_bar{};
-  GetWindowRect(w.tool_bar, &tool_bar);  // none: empty
-  GetWindowRect(w.status_bar, &status_bar);
-  ide.tool_bar_height = tool_bar.bottom - tool_bar.top;
-  ide.status_bar_height = status_bar.bottom - status_bar.top;
+  ide.tool_bar_height = Height(w.tool_bar);  // none: 0
+  ide.status_bar_height = Height(w.status_bar);
   ide.menu_height = MeasuredMenuHeight();
   if (w.splitter && o.panel != panel_side::right && o.panel != panel_side::left) HideToolsPanel(ide);
   SendMessageW(w.status_bar, WM_SIZE, 0, 0);
@@ -371,7 +368,7 @@ void HandleIdeEvent(standin_ide& i, ide_event what) {
 void HandleMessage(MSG& message) {
   if (message.hwnd == nullptr && message.message == RunActionMessage) {
     auto* action = reinterpret_cast<ide_action*>(message.lParam);
-    action->action(action->context);
+    (*action->action)();
     SetEvent(action->done);
   } else if (message.hwnd == nullptr && message.message == PauseMessage) {
     Sleep(static_cast<DWORD>(message.wParam));
@@ -418,12 +415,12 @@ RECT RectIn(HWND window, HWND parent) {
   return r;
 }
 
+}  // namespace
+
 std::wstring Describe(const RECT& r) {
   return L"(" + std::to_wstring(r.left) + L", " + std::to_wstring(r.top) + L") " + std::to_wstring(r.right - r.left) +
          L"x" + std::to_wstring(r.bottom - r.top);
 }
-
-}  // namespace
 
 int Scaled(int logical) {
   HDC screen = GetDC(nullptr);
@@ -446,9 +443,9 @@ standin_ide* StartStandinIde(const ide_options& options) {
 
 const ide_window_set& WindowsOf(const standin_ide* ide) { return ide->windows; }
 
-void RunOnIdeThread(standin_ide* ide, void (*action)(void*), void* context) {
+void OnIdeThread(standin_ide* ide, const std::function<void()>& action) {
   const unique_handle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  ide_action request{action, context, done.get()};
+  ide_action request{&action, done.get()};
   PostThreadMessageW(ide->thread_id, RunActionMessage, 0, reinterpret_cast<LPARAM>(&request));
   WaitForSingleObject(done.get(), INFINITE);
 }
@@ -537,11 +534,9 @@ std::wstring DescribeIdeState(const ide_state& s) {
 
 process_run LaunchTool(standin_ide* ide, const std::wstring& exe, const std::wstring& arguments,
                        const tool_setting& setting, run_options options) {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring main_window = std::to_wstring(reinterpret_cast<intptr_t>(ide->windows.main_window));
   options.environment.insert(options.environment.begin(),
-                             {{L"PB_TOOL_IDE", self}, {L"PB_TOOL_MainWindow", main_window}});
+                             {{L"PB_TOOL_IDE", ExecutablePath()}, {L"PB_TOOL_MainWindow", main_window}});
   if (!setting.wait_until_tool_quits) return RunProcess(exe, arguments, options);
   process_run run{};
   options.handle_messages = HandlePendingMessages;

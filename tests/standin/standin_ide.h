@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "standin/process_runner.h"
@@ -47,11 +48,7 @@ struct standin_ide;
 standin_ide* StartStandinIde(const ide_options& options);
 const ide_window_set& WindowsOf(const standin_ide* ide);
 // Runs `action` on the IDE's own thread and waits for it.
-void RunOnIdeThread(standin_ide* ide, void (*action)(void* context), void* context);
-template <typename Action>
-void OnIdeThread(standin_ide* ide, Action action) {
-  RunOnIdeThread(ide, [](void* context) { (*static_cast<Action*>(context))(); }, &action);
-}
+void OnIdeThread(standin_ide* ide, const std::function<void()>& action);
 // The IDE's thread stops handling messages for `milliseconds`, from now.
 void PauseIde(standin_ide* ide, DWORD milliseconds);
 void StopStandinIde(standin_ide* ide);
@@ -86,7 +83,6 @@ void PauseAtNextStyleChange(standin_ide* ide, DWORD milliseconds);
 // when a menu is attached).
 struct remembered_window {
   int x, y, width, height;
-  bool operator==(const remembered_window&) const = default;
 };
 // Read on the IDE's thread, after what it was sent or posted.
 remembered_window RememberedWindow(standin_ide* ide);
@@ -108,6 +104,8 @@ struct ide_state {
 
 ide_state ReadIdeState(const ide_window_set& windows);
 std::wstring DescribeIdeState(const ide_state& state);
+// "(left, top) widthxheight".
+std::wstring Describe(const RECT& r);
 // The part of the control a user sees on the screen: its screen rectangle cut
 // by every parent's client area, the top-level window's region and the screen;
 // empty when it or a parent is hidden.

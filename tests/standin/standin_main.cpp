@@ -94,10 +94,8 @@ int Demo(const std::wstring& shots, const std::wstring& panel, bool relayout) {
   int shot = 0;
   auto picture = [&](const wchar_t* name) {
     const ide_window_set& w = WindowsOf(ide);
-    RunOnIdeThread(ide, [](void* window) {
-      const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;
-      RedrawWindow(static_cast<HWND>(window), nullptr, nullptr, flags);
-    }, w.main_window);
+    const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;
+    OnIdeThread(ide, [&] { RedrawWindow(w.main_window, nullptr, nullptr, flags); });
     Sleep(700);  // let the X server draw before the picture is taken
     SaveScreenshot(shots + std::to_wstring(shot++) + L"-" + name + L".bmp");
   };
