@@ -142,11 +142,12 @@ struct entered {
 
 // Type 1: the editor's first line at the monitor's top, nothing of the tool bar
 // or the file tab bar on it, the content as wide as the monitor, the status bar
-// at its bottom, all of the monitor shown and nothing on another, no strip, the tools panel lowered so that
-// all of it is on the monitor. The window's place is fixed on entering: a menu
-// the IDE attaches later, and a file tab bar that grew or shrank since, move the
-// editor by as much; a splitter the IDE lays out again puts its tools panel
-// back at its top, the file tab bar's height above the monitor.
+// at its bottom, all of the monitor shown and nothing on another, no strip, the
+// tools panel lowered so that all of it is on the monitor. The window's place
+// is fixed on entering: a menu the IDE attaches later, and a file tab bar that
+// grew or shrank since, move the editor by as much; a splitter the IDE lays out
+// again puts its tools panel back at its top, the file tab bar's height above
+// the monitor.
 ::testing::AssertionResult TypeOneSeen(const ide_window_set& w, const entered& e) {
   const RECT m = MonitorOf(w.main_window), client = ClientOnScreen(w.main_window);
   const int moved = MenuBarHeight(w.main_window) + BarHeight(w) - e.bar;

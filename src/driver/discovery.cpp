@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-
 namespace {
 
 constexpr LONG_PTR CaptionBits = WS_BORDER | WS_DLGFRAME;  // either one marks the IDE window

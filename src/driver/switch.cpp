@@ -89,12 +89,18 @@ void RemoveRecords(HWND main_window) {
   RemovePropW(main_window, NormalRectProperty);
 }
 
-// The frame's thickness on each side: the window less its client area.
-RECT FrameInsets(HWND window) {
-  RECT outer{}, client{};
-  GetWindowRect(window, &outer);
+RECT ClientRectOnScreen(HWND window) {
+  RECT client{};
   GetClientRect(window, &client);
   MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  return client;
+}
+
+// The frame's thickness on each side: the window less its client area.
+RECT FrameInsets(HWND window) {
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  const RECT client = ClientRectOnScreen(window);
   return {client.left - outer.left, client.top - outer.top, outer.right - client.right, outer.bottom - client.bottom};
 }
 
@@ -158,10 +164,9 @@ void ClipAtOtherMonitors(HWND main_window, RECT window) {
 // change by the time SetWindowPos returns.
 void PlaceTypeOne(const ide_windows& w) {
   const RECT bar = RectIn(w.file_tab_bar, w.main_window);
-  RECT window{}, client{};
+  RECT window{};
   GetWindowRect(w.main_window, &window);
-  GetClientRect(w.main_window, &client);
-  MapWindowPoints(w.main_window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  const RECT client = ClientRectOnScreen(w.main_window);
   const RECT monitor = MonitorRect(w.main_window);
   const RECT to = TypeOneWindowRect(window, client, monitor, bar.bottom);
   ClipAtOtherMonitors(w.main_window, to);
@@ -261,13 +266,19 @@ void WorkInDpiAwarenessOf(HWND window) {
 bool EntersFullscreen(HWND main_window) { return (GetWindowLongPtrW(main_window, GWL_STYLE) & WS_BORDER) != 0; }
 
 void SwitchWindows(const ide_windows& w, layout_type type, bool entering, HMENU menu) {
-  const RECT insets_before = FrameInsets(w.main_window);
-  // The IDE counts the menu bar, at the height it measured at start, in its
-  // window's inner size while a menu is attached.
-  const int menu_dropped = entering && menu && type != layout_type::other ? GetSystemMetrics(SM_CYMENU) : 0;
-  if (entering) EnterFullscreen(w, type, menu); else LeaveFullscreen(w, menu);
-  ShowWindow(w.main_window, SW_SHOWNORMAL);
-  if (entering) KeepRememberedSize(w.main_window, insets_before, menu_dropped); else GiveBackNormalRect(w.main_window);
+  if (entering) {
+    const RECT insets_before = FrameInsets(w.main_window);
+    // The IDE counts the menu bar, at the height it measured at start, in its
+    // window's inner size while a menu is attached.
+    const int menu_dropped = menu && type != layout_type::other ? GetSystemMetrics(SM_CYMENU) : 0;
+    EnterFullscreen(w, type, menu);
+    ShowWindow(w.main_window, SW_SHOWNORMAL);
+    KeepRememberedSize(w.main_window, insets_before, menu_dropped);
+  } else {
+    LeaveFullscreen(w, menu);
+    ShowWindow(w.main_window, SW_SHOWNORMAL);
+    GiveBackNormalRect(w.main_window);
+  }
   ShowWindow(w.main_window, SW_SHOWMAXIMIZED);
   if (entering && type == layout_type::type_1) PlaceTypeOne(w);
   SetWindowPos(w.main_window, nullptr, 0, 0, 0, 0, RefreshFrameFlags);
